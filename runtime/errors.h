@@ -1,0 +1,21 @@
+// Raised errors and warnings. A raised error is an exception carrying the
+// message; the host catches it where a callback or a call ends.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+class mclError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class mxArray;
+
+// Raises an error with the given text; never returns.
+[[noreturn]] void mlfError(const std::string& text);
+[[noreturn]] void mlfError(const mxArray& text);
+
+// Prints a warning on standard error and returns.
+void mlfNWarning(const std::string& text);
+void mlfNWarning(const mxArray& text);

@@ -1,0 +1,375 @@
+#include "files.h"
+
+#include "errors.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct OpenFile {
+    std::string name;
+    // Reading: the whole content and the position of the next read.
+    std::string content;
+    std::size_t position = 0;
+    // Writing: the stream, and for a replacement the temporary file that takes
+    // the target's place at closing.
+    std::FILE* stream = nullptr;
+    std::string temporaryPath;
+    std::string targetPath;
+};
+
+std::map<int, OpenFile>& openFiles() {
+    static std::map<int, OpenFile> files;
+    return files;
+}
+
+int smallestFreeId() {
+    int id = 3;
+    for (const auto& [used, file] : openFiles()) {
+        if (used != id) break;
+        ++id;
+    }
+    return id;
+}
+
+OpenFile& fileFor(const mxArray& idValue, const char* operation) {
+    double id = idValue.toScalar("L'identifiant de fichier");
+    auto it = openFiles().find(static_cast<int>(id));
+    if (std::floor(id) != id || it == openFiles().end())
+        throw mclError(std::string(operation) + " : identifiant de fichier invalide (" +
+                       std::to_string(static_cast<long long>(id)) +
+                       ")" + (id == -1 ? " ; le fichier n'a pas pu être ouvert." : "."));
+    return it->second;
+}
+
+bool readWholeFile(const std::string& path, std::string& content) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    content = buffer.str();
+    return true;
+}
+
+// Opens a temporary file beside the target, so that closing can rename it
+// over the target in one step.
+std::FILE* openReplacement(const std::string& target, std::string& temporaryPath) {
+    fs::path path(target);
+    std::string pattern = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return nullptr;
+    ::fchmod(fd, 0644);
+    std::FILE* stream = ::fdopen(fd, "wb");
+    if (!stream) {
+        ::close(fd);
+        ::unlink(pattern.c_str());
+        return nullptr;
+    }
+    temporaryPath = pattern;
+    return stream;
+}
+
+// Reads one number at text[pos...], skipping blanks first; the decimal point,
+// a sign, an exponent, "Inf" and "NaN" are understood.
+bool readNumber(const std::string& text, std::size_t& pos, double& value) {
+    std::size_t p = pos;
+    while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) ++p;
+    bool negative = false;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
+        negative = text[p] == '-';
+        ++p;
+    }
+    if (p >= text.size() || text[p] == '+' || text[p] == '-') return false;
+    auto [end, error] = std::from_chars(text.data() + p, text.data() + text.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        std::string_view token(text.data() + p, end - (text.data() + p));
+        auto exponent = token.find_first_of("eE");
+        bool tiny = exponent != std::string_view::npos && exponent + 1 < token.size() &&
+                    token[exponent + 1] == '-';
+        value = tiny ? 0.0 : HUGE_VAL;
+    } else if (error != std::errc()) {
+        return false;
+    }
+    if (negative) value = -value;
+    pos = end - text.data();
+    return true;
+}
+
+// ---- formatted output --------------------------------------------------------
+
+struct Conversion {
+    std::string flags;
+    int width = -1;
+    int precision = -1;
+    char type = 0;  // 0 for a literal piece
+    std::string literal;
+};
+
+std::string unescape(const std::string& format) {
+    std::string out;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '\\' && i + 1 < format.size()) {
+            char next = format[++i];
+            switch (next) {
+            case 'n': out += '\n'; break;
+            case 't': out += '\t'; break;
+            case 'r': out += '\r'; break;
+            case '\\': out += '\\'; break;
+            default: out += '\\'; out += next;
+            }
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}
+
+std::vector<Conversion> parseFormat(const std::string& raw) {
+    std::string format = unescape(raw);
+    std::vector<Conversion> pieces;
+    std::string literal;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%') {
+            literal += format[i];
+            continue;
+        }
+        if (i + 1 < format.size() && format[i + 1] == '%') {
+            literal += '%';
+            ++i;
+            continue;
+        }
+        Conversion c;
+        std::size_t j = i + 1;
+        while (j < format.size() && std::strchr("-+ 0#", format[j])) c.flags += format[j++];
+        if (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j]))) {
+            c.width = 0;
+            while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j])))
+                c.width = c.width * 10 + (format[j++] - '0');
+        }
+        if (j < format.size() && format[j] == '.') {
+            c.precision = 0;
+            ++j;
+            while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j])))
+                c.precision = c.precision * 10 + (format[j++] - '0');
+        }
+        if (j >= format.size() || !std::strchr("fFeEgGdisuc", format[j]))
+            throw mclError("Format d'écriture non pris en charge : « " + raw + " ».");
+        c.type = format[j];
+        if (!literal.empty()) pieces.push_back({{}, -1, -1, 0, literal});
+        literal.clear();
+        pieces.push_back(c);
+        i = j;
+    }
+    if (!literal.empty()) pieces.push_back({{}, -1, -1, 0, literal});
+    return pieces;
+}
+
+std::string formatNumber(const Conversion& c, double x) {
+    std::string body;
+    if (std::isnan(x)) {
+        body = "NaN";
+    } else if (std::isinf(x)) {
+        body = x > 0 ? "Inf" : "-Inf";
+    } else {
+        char buffer[512];
+        std::to_chars_result r{};
+        int precision = c.precision < 0 ? 6 : c.precision;
+        switch (c.type) {
+        case 'd': case 'i': case 'u':
+            r = std::floor(x) == x
+                    ? std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, 0)
+                    : std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::scientific, 6);
+            break;
+        case 'e': case 'E':
+            r = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::scientific, precision);
+            break;
+        case 'g': case 'G':
+            r = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general,
+                              precision == 0 ? 1 : precision);
+            break;
+        default:
+            r = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, precision);
+        }
+        body.assign(buffer, r.ptr);
+        if (c.flags.find('+') != std::string::npos && x >= 0) body.insert(body.begin(), '+');
+    }
+    return body;
+}
+
+std::string pad(const Conversion& c, std::string body) {
+    if (c.width > 0 && static_cast<int>(body.size()) < c.width) {
+        std::string fill(c.width - body.size(), ' ');
+        body = c.flags.find('-') != std::string::npos ? body + fill : fill + body;
+    }
+    return body;
+}
+
+std::string bytesOf(const std::u16string& codes) {
+    std::string out;
+    for (char16_t ch : codes) out += ch <= 0xFF ? static_cast<char>(ch) : '?';
+    return out;
+}
+
+// Applies the format to every element of the value, cycling through it.
+std::string formatAll(const std::string& format, const mxArray& value) {
+    auto pieces = parseFormat(format);
+    std::vector<std::string> textItems;  // used when the value is a text
+    std::vector<double> numbers;
+    bool isText = value.isChar();
+    bool hasString = false;
+    for (const auto& p : pieces) hasString = hasString || p.type == 's';
+    if (isText && hasString) {
+        textItems.push_back(bytesOf(value.codes()));
+    } else if (value.isDouble() || value.isChar()) {
+        for (std::size_t k = 0; k < value.numel(); ++k) numbers.push_back(value.at(k));
+    } else {
+        throw mclError("Écriture d'une " + value.kindName() + " dans un fichier impossible.");
+    }
+    std::size_t remaining = textItems.size() + numbers.size();
+    std::size_t nextText = 0, nextNumber = 0;
+    bool anyConversion = false;
+    for (const auto& p : pieces) anyConversion = anyConversion || p.type != 0;
+
+    std::string out;
+    do {
+        for (const auto& p : pieces) {
+            if (p.type == 0) {
+                out += p.literal;
+                continue;
+            }
+            if (remaining == 0) return out;
+            --remaining;
+            if (nextText < textItems.size()) {
+                out += pad(p, textItems[nextText++]);
+            } else if (p.type == 's' || p.type == 'c') {
+                double x = numbers[nextNumber++];
+                out += pad(p, p.type == 'c' ? std::string(1, static_cast<char>(x))
+                                            : formatNumber({"", -1, -1, 'g', ""}, x));
+            } else {
+                out += pad(p, formatNumber(p, numbers[nextNumber++]));
+            }
+        }
+    } while (anyConversion && remaining > 0);
+    return out;
+}
+
+}  // namespace
+
+mxArray mlfFopen(const mxArray& nameValue, const std::optional<mxArray>& modeValue) {
+    std::string name = nameValue.toUtf8();
+    std::string mode = modeValue ? modeValue->toUtf8() : "r";
+    // "t" and "b" change nothing on this system.
+    std::string base;
+    for (char c : mode)
+        if (c != 't' && c != 'b') base += c;
+    if (name.empty()) return mxArray::scalar(-1);
+
+    OpenFile file;
+    file.name = name;
+    if (base == "r") {
+        if (!readWholeFile(name, file.content)) return mxArray::scalar(-1);
+    } else if (base == "w") {
+        std::error_code ec;
+        if (fs::is_directory(name, ec)) return mxArray::scalar(-1);
+        file.stream = openReplacement(name, file.temporaryPath);
+        if (!file.stream) return mxArray::scalar(-1);
+        file.targetPath = name;
+    } else if (base == "a") {
+        file.stream = std::fopen(name.c_str(), "ab");
+        if (!file.stream) return mxArray::scalar(-1);
+    } else {
+        throw mclError("Mode d'ouverture de fichier inconnu : « " + mode + " ».");
+    }
+    int id = smallestFreeId();
+    openFiles().emplace(id, std::move(file));
+    return mxArray::scalar(id);
+}
+
+mxArray mlfFclose(const mxArray& id) {
+    OpenFile& file = fileFor(id, "Fermeture de fichier");
+    OpenFile closing = std::move(file);
+    openFiles().erase(static_cast<int>(id.toScalar()));
+    if (!closing.stream) return mxArray::scalar(0);
+
+    bool written = std::fflush(closing.stream) == 0 && !std::ferror(closing.stream);
+    written = written && ::fsync(::fileno(closing.stream)) == 0;
+    int saved = errno;
+    written = std::fclose(closing.stream) == 0 && written;
+    if (closing.temporaryPath.empty()) {
+        if (!written) throw mclError("Écriture du fichier « " + closing.name + " » incomplète : " +
+                                     std::strerror(saved) + ".");
+        return mxArray::scalar(0);
+    }
+    if (written && std::rename(closing.temporaryPath.c_str(), closing.targetPath.c_str()) == 0)
+        return mxArray::scalar(0);
+    saved = errno;
+    ::unlink(closing.temporaryPath.c_str());
+    throw mclError("Le fichier « " + closing.name + " » n'a pas pu être écrit (" +
+                   std::strerror(saved) + ") ; son ancien contenu est conservé.");
+}
+
+mxArray mlfFscanf(const mxArray& id, const mxArray& format) {
+    OpenFile& file = fileFor(id, "Lecture de fichier");
+    std::string spec = format.toUtf8();
+    if (spec != "%f" && spec != "%g" && spec != "%e" && spec != "%d")
+        throw mclError("Format de lecture non pris en charge : « " + spec + " ».");
+    if (file.stream) throw mclError("Le fichier « " + file.name + " » est ouvert en écriture.");
+    std::vector<double> numbers;
+    double value = 0.0;
+    while (readNumber(file.content, file.position, value)) numbers.push_back(value);
+    return numbers.empty() ? mxArray() : mxArray::column(std::move(numbers));
+}
+
+mxArray mlfNFprintf(const mxArray& id, const mxArray& format, const mxArray& value) {
+    std::string text = formatAll(format.toUtf8(), value);
+    double number = id.toScalar("L'identifiant de fichier");
+    if (number == 1 || number == 2) {
+        std::fwrite(text.data(), 1, text.size(), number == 1 ? stdout : stderr);
+        return mxArray::scalar(static_cast<double>(text.size()));
+    }
+    OpenFile& file = fileFor(id, "Écriture dans un fichier");
+    if (!file.stream) throw mclError("Le fichier « " + file.name + " » est ouvert en lecture.");
+    if (std::fwrite(text.data(), 1, text.size(), file.stream) != text.size())
+        throw mclError("Écriture du fichier « " + file.name + " » impossible : " +
+                       std::strerror(errno) + ".");
+    return mxArray::scalar(static_cast<double>(text.size()));
+}
+
+void mlfNCd(const mxArray& directory) {
+    std::string name = directory.toUtf8();
+    std::error_code ec;
+    fs::path here = fs::current_path(ec);
+    fs::current_path(name, ec);
+    if (ec)
+        throw mclError("Impossible d'entrer dans le dossier « " + name + " » depuis « " +
+                       here.string() + " » : " +
+                       (ec == std::errc::no_such_file_or_directory ? std::string("il n'existe pas")
+                                                                   : ec.message()) +
+                       ".");
+}
+
+int mclOpenFileCount() { return static_cast<int>(openFiles().size()); }
+
+void mclCloseAllFiles() {
+    for (auto& [id, file] : openFiles()) {
+        if (!file.stream) continue;
+        std::fclose(file.stream);
+        if (!file.temporaryPath.empty()) ::unlink(file.temporaryPath.c_str());
+    }
+    openFiles().clear();
+}

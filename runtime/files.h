@@ -1,0 +1,26 @@
+// Files known by numeric ids, and the working directory.
+#pragma once
+
+#include "mxarray.h"
+
+#include <optional>
+
+// The smallest free id from 3 upward, or -1 when the file cannot be opened.
+// No mode means read. A file opened for writing is written beside its target
+// and takes the target's place in one step when it is closed, so that a reader
+// never sees it half-written.
+mxArray mlfFopen(const mxArray& name, const std::optional<mxArray>& mode = std::nullopt);
+mxArray mlfFclose(const mxArray& id);
+// With "%f": every number from the current position up to the first text that
+// does not read as one, as a column.
+mxArray mlfFscanf(const mxArray& id, const mxArray& format);
+// Applies the format to every element of the value (a text's "%s" takes the
+// whole text); "\n" and "\t" in the format stand for a line end and a tab.
+mxArray mlfNFprintf(const mxArray& id, const mxArray& format, const mxArray& value);
+// Changes the working directory; a missing folder raises an error naming it.
+void mlfNCd(const mxArray& directory);
+
+// Number of files currently open (for tests and leak checks).
+int mclOpenFileCount();
+// Closes every open file; a file being written is abandoned, its target kept.
+void mclCloseAllFiles();

@@ -1,0 +1,10 @@
+// The event-loop host: starts a program from its description record, serves
+// its window events (or plays a script of user actions) and ends it.
+#pragma once
+
+#include "program.h"
+
+// Runs the initialisers, calls the top-level function with no argument, serves
+// events until the last window closes, runs the terminators; returns the exit
+// status. Command line: [--script FILE|-] [--show].
+int mclMainhg(int argc, char** argv, mlxFunction topLevel, int reserved, const mclMainInfo& info);
