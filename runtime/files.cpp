@@ -373,3 +373,19 @@ void mclCloseAllFiles() {
     }
     openFiles().clear();
 }
+
+mclFolderScope::mclFolderScope(const mxArray& folder) : start_(fs::current_path().string()) {
+    mlfNCd(folder);
+    inside_ = true;
+}
+
+mclFolderScope::~mclFolderScope() {
+    if (!inside_) return;
+    std::error_code ec;
+    fs::current_path(start_, ec);
+}
+
+void mclFolderScope::leave(const mxArray& parent) {
+    mlfNCd(parent);
+    inside_ = false;
+}

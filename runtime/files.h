@@ -4,6 +4,7 @@
 #include "mxarray.h"
 
 #include <optional>
+#include <string>
 
 // The smallest free id from 3 upward, or -1 when the file cannot be opened.
 // No mode means read. A file opened for writing is written beside its target
@@ -24,3 +25,21 @@ void mlfNCd(const mxArray& directory);
 int mclOpenFileCount();
 // Closes every open file; a file being written is abandoned, its target kept.
 void mclCloseAllFiles();
+
+// Enters a folder for a group of file accesses. The group ends with an
+// explicit change back (mlfNCd("..")); if an error ends it first, leaving the
+// scope returns to the folder the group started from, so that the next action
+// starts where the last one did.
+class mclFolderScope {
+public:
+    explicit mclFolderScope(const mxArray& folder);
+    ~mclFolderScope();
+    mclFolderScope(const mclFolderScope&) = delete;
+    mclFolderScope& operator=(const mclFolderScope&) = delete;
+    // The normal way out: the change of directory the group ends with.
+    void leave(const mxArray& parent);
+
+private:
+    std::string start_;
+    bool inside_ = false;
+};

@@ -157,3 +157,25 @@ TEST_F(Files, ChangeOfDirectory) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Files, FolderScopeReturnsWhereItStartedWhenAnErrorEndsTheGroup) {
+    fs::create_directory("poly");
+    try {
+        mclFolderScope scope(mxArray::text("poly"));
+        EXPECT_EQ(fs::current_path(), dir_ / "poly");
+        mlfError("lecture impossible");
+    } catch (const mclError&) {
+    }
+    EXPECT_EQ(fs::current_path(), dir_);
+    {
+        mclFolderScope scope(mxArray::text("poly"));
+        scope.leave(mxArray::text(".."));
+    }
+    EXPECT_EQ(fs::current_path(), dir_);
+    EXPECT_THROW(mclFolderScope(mxArray::text("data")), mclError);
+    EXPECT_EQ(fs::current_path(), dir_);
+}
+
+}  // namespace
