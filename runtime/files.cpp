@@ -2,6 +2,7 @@
 
 #include "errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -333,6 +334,13 @@ mxArray mlfFscanf(const mxArray& id, const mxArray& format) {
     double value = 0.0;
     while (readNumber(file.content, file.position, value)) numbers.push_back(value);
     return numbers.empty() ? mxArray() : mxArray::column(std::move(numbers));
+}
+
+bool mclOnlyBlanksLeft(const mxArray& id) {
+    const OpenFile& file = fileFor(id, "Lecture de fichier");
+    return std::all_of(file.content.begin() + static_cast<std::ptrdiff_t>(file.position),
+                       file.content.end(),
+                       [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
 }
 
 mxArray mlfNFprintf(const mxArray& id, const mxArray& format, const mxArray& value) {

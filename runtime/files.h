@@ -15,6 +15,8 @@ mxArray mlfFclose(const mxArray& id);
 // With "%f": every number from the current position up to the first text that
 // does not read as one, as a column.
 mxArray mlfFscanf(const mxArray& id, const mxArray& format);
+// True when nothing but blanks is left to read in a file opened for reading.
+bool mclOnlyBlanksLeft(const mxArray& id);
 // Applies the format to every element of the value (a text's "%s" takes the
 // whole text); "\n" and "\t" in the format stand for a line end and a tab.
 mxArray mlfNFprintf(const mxArray& id, const mxArray& format, const mxArray& value);

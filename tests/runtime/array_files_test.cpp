@@ -65,6 +65,15 @@ TEST_F(Files, ReadingStopsAtTheFirstTextThatIsNotANumber) {
     EXPECT_EQ(readAll("c"), mxArray::column({1.5, -2, 300, 4, 1}));
     put("words", "10 20\nfin du fichier 30");
     EXPECT_EQ(readAll("words"), mxArray::column({10, 20}));
+    mxArray id = mlfFopen(text("words"));
+    mlfFscanf(id, text("%f"));
+    EXPECT_FALSE(mclOnlyBlanksLeft(id));
+    mlfFclose(id);
+    put("trailing", "1 2 \n\t ");
+    id = mlfFopen(text("trailing"));
+    mlfFscanf(id, text("%f"));
+    EXPECT_TRUE(mclOnlyBlanksLeft(id));
+    mlfFclose(id);
     put("empty", "");
     EXPECT_TRUE(readAll("empty").isEmpty());
     put("bom", "\xEF\xBB\xBF" "1 2");

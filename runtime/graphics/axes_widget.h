@@ -1,0 +1,30 @@
+// One axes object drawn with QCustomPlot: its lines (as curves, since a
+// profile's x need not increase), texts at data points, legend, box and limits.
+#pragma once
+
+#include "tree.h"
+
+#include <qcustomplot.h>
+
+namespace graphics {
+
+class AxesWidget : public QCustomPlot {
+public:
+    explicit AxesWidget(QWidget* parent);
+    // Room around the axes box for the ticks and their labels: the widget is
+    // the axes' "Position" grown by these margins.
+    static QMargins frame();
+    // Redraws everything from the tree.
+    void refresh(const Tree& tree, double axes);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    // One curve for each run of finite points; the first stands for the
+    // line in the legend.
+    QCPCurve* addLine(const Object& line);
+    void addText(const Object& text);
+};
+
+}  // namespace graphics

@@ -1,0 +1,187 @@
+#include "controls.h"
+
+#include "qt_text.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QStyle>
+
+#include <algorithm>
+#include <cmath>
+
+namespace graphics {
+namespace {
+
+constexpr int kSliderSteps = 10000;
+constexpr int kSmallestFontPixels = 7;
+
+// Sizes are points of the fixed-size window at 96 pixels an inch, whatever
+// the screen's resolution: the layout is in pixels, so the texts must be too.
+QFont controlFont(const Object& control) {
+    QFont font = QApplication::font();
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(control.number("FontSize") * 96 / 72))));
+    font.setBold(control.is("FontWeight", "bold"));
+    return font;
+}
+
+// The font made smaller, if need be, until the text fits the width.
+QFont fitted(QFont font, const QString& text, int width) {
+    while (font.pixelSize() > kSmallestFontPixels && QFontMetrics(font).horizontalAdvance(text) > width)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
+}
+
+Qt::Alignment horizontalAlignment(const Object& control) {
+    if (control.is("HorizontalAlignment", "left")) return Qt::AlignLeft;
+    if (control.is("HorizontalAlignment", "right")) return Qt::AlignRight;
+    return Qt::AlignHCenter;
+}
+
+void setColors(QWidget* widget, QPalette::ColorRole text, QPalette::ColorRole background, const Object& control) {
+    QPalette palette = widget->palette();
+    palette.setColor(text, qtColor(control.numbers("ForegroundColor")));
+    palette.setColor(background, qtColor(control.numbers("BackgroundColor")));
+    widget->setPalette(palette);
+}
+
+}  // namespace
+
+Control* createControl(const Object& control, QWidget* parent) {
+    std::string style = control.text("Style");
+    Control* created = nullptr;
+    if (style == "frame") created = new FrameControl(parent);
+    else if (style == "text") created = new LabelControl(parent);
+    else if (style == "slider") created = new SliderControl(control.handle(), parent);
+    else if (style == "edit") created = new EditControl(control.handle(), parent);
+    else created = new ButtonControl(control.handle(), parent);
+    created->apply(control);
+    return created;
+}
+
+// ---- frame ------------------------------------------------------------------------
+
+FrameControl::FrameControl(QWidget* parent) : QFrame(parent) { setFrameStyle(QFrame::Box | QFrame::Sunken); }
+
+// ---- text label -------------------------------------------------------------------
+
+LabelControl::LabelControl(QWidget* parent) : QLabel(parent) { setContentsMargins(2, 1, 2, 0); }
+
+void LabelControl::apply(const Object& control) {
+    setText(qtText(control.text("String")));
+    setAlignment(horizontalAlignment(control) | Qt::AlignTop);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, qtColor(control.numbers("ForegroundColor")));
+    setPalette(palette);
+    background_ = qtColor(control.numbers("BackgroundColor"));
+    baseFont_ = controlFont(control);
+    setFont(fitted(baseFont_, text(), contentsRect().width()));
+}
+
+void LabelControl::resizeEvent(QResizeEvent* event) {
+    setFont(fitted(baseFont_, text(), contentsRect().width()));
+    QLabel::resizeEvent(event);
+}
+
+void LabelControl::paintEvent(QPaintEvent* event) {
+    if (!text().isEmpty()) {
+        QFontMetrics metrics(font());
+        QRect box = QStyle::alignedRect(layoutDirection(), alignment(),
+                                        QSize(metrics.horizontalAdvance(text()), metrics.height()), contentsRect());
+        QPainter(this).fillRect(box.adjusted(-2, 0, 2, 0).intersected(rect()), background_);
+    }
+    QLabel::paintEvent(event);
+}
+
+// ---- slider -----------------------------------------------------------------------
+
+SliderControl::SliderControl(double handle, QWidget* parent) : QSlider(Qt::Horizontal, parent), handle_(handle) {
+    setRange(0, kSliderSteps);
+    setSingleStep(kSliderSteps / 100);
+    setPageStep(kSliderSteps / 10);
+    // Without tracking, the value changes once per completed move only.
+    setTracking(false);
+    connect(this, &QSlider::valueChanged, this,
+            [this](int position) { commit(min_ + (max_ - min_) * position / kSliderSteps); });
+}
+
+void SliderControl::apply(const Object& control) {
+    min_ = control.number("Min");
+    max_ = control.number("Max");
+    QSignalBlocker quiet(this);
+    setValue(positionOf(control.number("Value")));
+}
+
+void SliderControl::moveTo(double value) {
+    {
+        QSignalBlocker quiet(this);
+        setValue(positionOf(value));
+    }
+    commit(value);
+}
+
+int SliderControl::positionOf(double value) const {
+    if (!(max_ > min_)) return 0;
+    double fraction = std::clamp((value - min_) / (max_ - min_), 0.0, 1.0);
+    return static_cast<int>(std::lround(fraction * kSliderSteps));
+}
+
+void SliderControl::commit(double value) {
+    Tree& tree = Tree::instance();
+    tree.setFromView(handle_, "Value", mxArray::scalar(value));
+    tree.fireCallback(handle_);
+}
+
+void SliderControl::resizeEvent(QResizeEvent* event) {
+    setOrientation(width() >= height() ? Qt::Horizontal : Qt::Vertical);
+    QSlider::resizeEvent(event);
+}
+
+// ---- edit field -------------------------------------------------------------------
+
+EditControl::EditControl(double handle, QWidget* parent) : QLineEdit(parent) {
+    connect(this, &QLineEdit::textChanged, this,
+            [handle](const QString& text) { Tree::instance().setFromView(handle, "String", valueText(text)); });
+    connect(this, &QLineEdit::editingFinished, this, [this, handle] {
+        if (!isModified()) return;
+        setModified(false);
+        Tree::instance().fireCallback(handle);
+    });
+}
+
+void EditControl::apply(const Object& control) {
+    setFont(controlFont(control));
+    setAlignment(horizontalAlignment(control) | Qt::AlignVCenter);
+    setColors(this, QPalette::Text, QPalette::Base, control);
+    QString shown = qtText(control.text("String"));
+    if (shown != text()) {
+        QSignalBlocker quiet(this);  // the tree has it already
+        setText(shown);
+    }
+}
+
+void EditControl::typeAndLeave(const QString& text) {
+    selectAll();
+    insert(text);
+    emit editingFinished();
+}
+
+// ---- push button ------------------------------------------------------------------
+
+ButtonControl::ButtonControl(double handle, QWidget* parent) : QPushButton(parent) {
+    connect(this, &QPushButton::clicked, this, [handle] { Tree::instance().fireCallback(handle); });
+}
+
+void ButtonControl::apply(const Object& control) {
+    setText(qtText(control.text("String")));
+    setColors(this, QPalette::ButtonText, QPalette::Button, control);
+    baseFont_ = controlFont(control);
+    setFont(fitted(baseFont_, text(), width() - 8));
+}
+
+void ButtonControl::resizeEvent(QResizeEvent* event) {
+    setFont(fitted(baseFont_, text(), width() - 8));
+    QPushButton::resizeEvent(event);
+}
+
+}  // namespace graphics

@@ -1,0 +1,123 @@
+#include "figure_window.h"
+
+#include "conversion.h"
+#include "qt_text.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace graphics {
+
+FigureWindow::FigureWindow(const Object& figure) : handle_(figure.handle()) {
+    setAutoFillBackground(true);
+    applyLook(figure);
+    placeOnScreen(figure);
+}
+
+void FigureWindow::applyLook(const Object& figure) {
+    std::string name = figure.text("Name");
+    if (figure.is("NumberTitle", "on")) name = "Figure " + num2strText(handle_) + (name.empty() ? "" : ": " + name);
+    setWindowTitle(qtText(name));
+    QPalette colors = palette();
+    colors.setColor(QPalette::Window, qtColor(figure.numbers("Color")));
+    setPalette(colors);
+}
+
+void FigureWindow::placeOnScreen(const Object& figure) {
+    QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QRect area = qtRect(figure.numbers("Position"), figure.positionUnits() == "normalized", screen.size());
+    setGeometry(area.translated(screen.topLeft()));
+}
+
+void FigureWindow::addChild(const Object& child) {
+    QWidget* widget;
+    if (child.type() == Type::Axes) {
+        auto* axes = new AxesWidget(this);
+        axes_[child.handle()] = axes;
+        axes->refresh(Tree::instance(), child.handle());
+        widget = axes;
+    } else {
+        Control* control = createControl(child, this);
+        controls_[child.handle()] = {control, child.text("Style")};
+        widget = control->widget();
+    }
+    place(child);
+    restack();
+    widget->show();
+}
+
+void FigureWindow::updateChild(const Object& child) {
+    if (AxesWidget* widget = axes(child.handle())) {
+        place(child);
+        widget->refresh(Tree::instance(), child.handle());
+        return;
+    }
+    Shown& shown = controls_.at(child.handle());
+    if (shown.style != child.text("Style")) {  // another kind of widget
+        removeChild(child.handle());
+        addChild(child);
+        return;
+    }
+    shown.control->apply(child);
+    place(child);
+}
+
+void FigureWindow::removeChild(double handle) {
+    QWidget* widget = axes(handle);
+    if (!widget) widget = control(handle)->widget();
+    axes_.erase(handle);
+    controls_.erase(handle);
+    // Later: the widget may be the one whose signal is being served.
+    widget->hide();
+    widget->deleteLater();
+}
+
+void FigureWindow::refreshAxes(double handle) { axes(handle)->refresh(Tree::instance(), handle); }
+
+Control* FigureWindow::control(double handle) const {
+    auto it = controls_.find(handle);
+    return it == controls_.end() ? nullptr : it->second.control;
+}
+
+AxesWidget* FigureWindow::axes(double handle) const {
+    auto it = axes_.find(handle);
+    return it == axes_.end() ? nullptr : it->second;
+}
+
+QPixmap FigureWindow::snapshot() {
+    for (auto& entry : axes_) entry.second->replot(QCustomPlot::rpImmediateRefresh);
+    return grab();
+}
+
+void FigureWindow::place(const Object& child) {
+    QRect area = qtRect(child.numbers("Position"), child.positionUnits() == "normalized", size());
+    if (AxesWidget* widget = axes(child.handle()))
+        widget->setGeometry(area.marginsAdded(AxesWidget::frame()));
+    else
+        control(child.handle())->widget()->setGeometry(area);
+}
+
+void FigureWindow::restack() {
+    const Object& figure = Tree::instance().object(handle_);
+    for (double child : figure.children())
+        if (AxesWidget* widget = axes(child)) widget->raise();
+    for (double child : figure.children())
+        if (Control* shown = control(child)) shown->widget()->raise();
+}
+
+void FigureWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const Tree& tree = Tree::instance();
+    if (!tree.contains(handle_)) return;
+    for (double child : tree.object(handle_).children())
+        if (axes(child) || control(child)) place(tree.object(child));
+}
+
+void FigureWindow::closeEvent(QCloseEvent* event) {
+    Tree& tree = Tree::instance();
+    if (tree.contains(handle_)) tree.remove(handle_);  // the view then lets the window go
+    event->accept();
+}
+
+}  // namespace graphics

@@ -1,0 +1,43 @@
+// The Qt view of the object tree: one window a figure.
+#pragma once
+
+#include "figure_window.h"
+#include "view.h"
+
+#include <QPointer>
+
+#include <functional>
+#include <map>
+
+namespace graphics {
+
+class QtView : public View {
+public:
+    QtView() = default;
+    // Closes the windows still open.
+    ~QtView() override;
+    QtView(const QtView&) = delete;
+    QtView& operator=(const QtView&) = delete;
+
+    void objectCreated(const Object& object) override;
+    void propertyChanged(const Object& object, const PropertySpec& property) override;
+    void objectRemoved(const Object& object) override;
+    std::array<double, 4> screenSize() const override;
+    // Paints and serves everything but user input until the time is up.
+    void pause(double seconds) override;
+
+    FigureWindow* window(double figure) const;
+    // The widget of a control, nullptr for other objects.
+    Control* control(double handle) const;
+    // Called after a window went away.
+    void setWindowClosedHandler(std::function<void()> handler) { windowClosed_ = std::move(handler); }
+
+private:
+    // The window that shows an object still in the tree.
+    FigureWindow* windowOf(const Object& object) const;
+
+    std::map<double, QPointer<FigureWindow>> windows_;
+    std::function<void()> windowClosed_;
+};
+
+}  // namespace graphics

@@ -1,0 +1,107 @@
+#include "script_player.h"
+
+#include "dump.h"
+#include "errors.h"
+#include "json.h"
+#include "qt_text.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cmath>
+#include <string>
+
+namespace graphics {
+
+ScriptPlayer::ScriptPlayer(const mclMainInfo& info, const QtView& view, CallbackRunner runCallback,
+                           std::ostream& out, std::ostream& err)
+    : info_(info), view_(view), runCallback_(std::move(runCallback)), out_(out), err_(err) {}
+
+void ScriptPlayer::start(std::istream& script) {
+    script_ = &script;
+    QTimer::singleShot(0, [this] { step(); });
+}
+
+void ScriptPlayer::step() {
+    std::string line;
+    if (!std::getline(*script_, line)) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    ++lineNumber_;
+    try {
+        if (auto command = parseScriptLine(line)) run(*command);
+    } catch (const ScriptSyntaxError& e) {
+        err_ << "script, ligne " << lineNumber_ << " : " << e.what() << std::endl;
+        QCoreApplication::exit(2);
+        return;
+    } catch (const std::exception& e) {
+        err_ << "error: " << e.what() << std::endl;
+    }
+    out_.flush();
+    QTimer::singleShot(0, [this] { step(); });
+}
+
+void ScriptPlayer::run(const ScriptCommand& command) {
+    using Kind = ScriptCommand::Kind;
+    switch (command.kind) {
+    case Kind::Slider:
+        dynamic_cast<SliderControl&>(*nthControl("slider", command.index)).moveTo(command.number);
+        break;
+    case Kind::Press: dynamic_cast<ButtonControl&>(*buttonLabelled(command.text)).click(); break;
+    case Kind::Edit:
+        dynamic_cast<EditControl&>(*nthControl("edit", command.index)).typeAndLeave(qtText(command.text));
+        break;
+    case Kind::Callback: runCallback_(command.text); break;
+    case Kind::Call: {
+        auto outputs = mclCallFunction(info_, command.text, command.index, command.arguments);
+        std::string json = "[";
+        for (std::size_t k = 0; k < outputs.size(); ++k) json += (k ? "," : "") + jsonValue(outputs[k]);
+        out_ << json << "]\n";
+        break;
+    }
+    case Kind::Dump:
+        for (const auto& line : dumpWindow(Tree::instance(), currentWindow())) out_ << line << '\n';
+        break;
+    case Kind::Snapshot:
+        if (!view_.window(currentWindow())->snapshot().save(qtText(command.text)))
+            throw mclError("Image « " + command.text + " » non enregistrée.");
+        break;
+    case Kind::Wait: {
+        QEventLoop loop;
+        QTimer::singleShot(static_cast<int>(std::lround(command.number * 1000)), &loop, &QEventLoop::quit);
+        loop.exec();
+        break;
+    }
+    }
+}
+
+double ScriptPlayer::currentWindow() const {
+    auto figure = Tree::instance().currentFigure();
+    if (!figure) throw mclError("Aucune fenêtre n'est ouverte.");
+    return *figure;
+}
+
+Control* ScriptPlayer::nthControl(const char* style, int n) const {
+    const Tree& tree = Tree::instance();
+    int seen = 0;
+    for (double child : tree.object(currentWindow()).children()) {
+        const Object& o = tree.object(child);
+        if (o.type() == Type::Uicontrol && o.is("Style", style) && ++seen == n) return view_.control(child);
+    }
+    throw mclError("La fenêtre n'a pas de contrôle " + std::string(style) + " n° " + std::to_string(n) +
+                   " (elle en a " + std::to_string(seen) + ").");
+}
+
+Control* ScriptPlayer::buttonLabelled(const std::string& text) const {
+    const Tree& tree = Tree::instance();
+    for (double child : tree.object(currentWindow()).children()) {
+        const Object& o = tree.object(child);
+        if (o.type() == Type::Uicontrol && o.is("Style", "pushbutton") && o.text("String") == text)
+            return view_.control(child);
+    }
+    throw mclError("La fenêtre n'a pas de bouton « " + text + " ».");
+}
+
+}  // namespace graphics
