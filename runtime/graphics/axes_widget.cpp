@@ -2,6 +2,7 @@
 
 #include "qt_text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace graphics {
@@ -70,6 +71,14 @@ void AxesWidget::changeEvent(QEvent* event) {
     QCustomPlot::changeEvent(event);
 }
 
+void AxesWidget::resizeEvent(QResizeEvent* event) {
+    // Fewer ticks on small axes, so that their labels do not crowd.
+    QSize box = event->size().shrunkBy(frame());
+    for (QCPAxis* axis : {xAxis, xAxis2}) axis->ticker()->setTickCount(std::clamp(box.width() / 60, 2, 5));
+    for (QCPAxis* axis : {yAxis, yAxis2}) axis->ticker()->setTickCount(std::clamp(box.height() / 30, 2, 5));
+    QCustomPlot::resizeEvent(event);
+}
+
 QMargins AxesWidget::frame() { return QMargins(26, 6, 8, 16); }
 
 void AxesWidget::refresh(const Tree& tree, double axes) {
@@ -93,6 +102,8 @@ void AxesWidget::refresh(const Tree& tree, double axes) {
         if (o.type() == Type::Text) addText(o);
         if (o.type() == Type::Legend) legendObject = &o;
     }
+    // The legend sits at the top left inside the box, whatever its "Position"
+    // says: there it hides no profile.
     legend->setVisible(legendObject != nullptr);
     if (legendObject) {
         const auto& labels = legendObject->value("String").elements();

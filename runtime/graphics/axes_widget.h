@@ -19,6 +19,7 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // One curve for each run of finite points; the first stands for the

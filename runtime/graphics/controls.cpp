@@ -25,8 +25,11 @@ QFont controlFont(const Object& control) {
     return font;
 }
 
-// The font made smaller, if need be, until the text fits the width.
-QFont fitted(QFont font, const QString& text, int width) {
+// The font made smaller, if need be, until the text fits the width. Labels in
+// low boxes (the slider bounds) get one smaller size all together, so that
+// neighbours of one kind read alike instead of shrinking one by one.
+QFont fitted(QFont font, const QString& text, int width, int height) {
+    font.setPixelSize(std::min(font.pixelSize(), std::max(kSmallestFontPixels, height * 7 / 10)));
     while (font.pixelSize() > kSmallestFontPixels && QFontMetrics(font).horizontalAdvance(text) > width)
         font.setPixelSize(font.pixelSize() - 1);
     return font;
@@ -65,7 +68,7 @@ FrameControl::FrameControl(QWidget* parent) : QFrame(parent) { setFrameStyle(QFr
 
 // ---- text label -------------------------------------------------------------------
 
-LabelControl::LabelControl(QWidget* parent) : QLabel(parent) { setContentsMargins(2, 1, 2, 0); }
+LabelControl::LabelControl(QWidget* parent) : QLabel(parent) { setContentsMargins(1, 1, 1, 0); }
 
 void LabelControl::apply(const Object& control) {
     setText(qtText(control.text("String")));
@@ -75,11 +78,11 @@ void LabelControl::apply(const Object& control) {
     setPalette(palette);
     background_ = qtColor(control.numbers("BackgroundColor"));
     baseFont_ = controlFont(control);
-    setFont(fitted(baseFont_, text(), contentsRect().width()));
+    setFont(fitted(baseFont_, text(), contentsRect().width(), contentsRect().height()));
 }
 
 void LabelControl::resizeEvent(QResizeEvent* event) {
-    setFont(fitted(baseFont_, text(), contentsRect().width()));
+    setFont(fitted(baseFont_, text(), contentsRect().width(), contentsRect().height()));
     QLabel::resizeEvent(event);
 }
 
@@ -176,11 +179,11 @@ void ButtonControl::apply(const Object& control) {
     setText(qtText(control.text("String")));
     setColors(this, QPalette::ButtonText, QPalette::Button, control);
     baseFont_ = controlFont(control);
-    setFont(fitted(baseFont_, text(), width() - 8));
+    setFont(fitted(baseFont_, text(), width() - 8, height()));
 }
 
 void ButtonControl::resizeEvent(QResizeEvent* event) {
-    setFont(fitted(baseFont_, text(), width() - 8));
+    setFont(fitted(baseFont_, text(), width() - 8, height()));
     QPushButton::resizeEvent(event);
 }
 

@@ -5,9 +5,11 @@
 namespace graphics {
 namespace {
 
-class Line {
+class JsonObject {
 public:
-    void add(const char* key, const std::string& json) { text_ += (text_.empty() ? "{" : ",") + jsonString(key) + ':' + json; }
+    void add(const char* key, const std::string& json) {
+        text_ += (text_.empty() ? "{" : ",") + jsonString(key) + ':' + json;
+    }
     std::string done() const { return text_ + '}'; }
 
 private:
@@ -15,9 +17,13 @@ private:
 };
 
 std::string dumpObject(const Tree& tree, const Object& o) {
-    Line line;
-    auto number = [&](const char* key, const char* property) { line.add(key, jsonNumber(tree.get(o.handle(), property).at(0))); };
-    auto numbers = [&](const char* key, const char* property) { line.add(key, jsonNumbers(tree.get(o.handle(), property).real())); };
+    JsonObject line;
+    auto number = [&](const char* key, const char* property) {
+        line.add(key, jsonNumber(tree.get(o.handle(), property).at(0)));
+    };
+    auto numbers = [&](const char* key, const char* property) {
+        line.add(key, jsonNumbers(tree.get(o.handle(), property).real()));
+    };
     auto text = [&](const char* key, const char* property) { line.add(key, jsonString(o.text(property))); };
 
     line.add("handle", jsonNumber(o.handle()));
@@ -48,8 +54,8 @@ std::string dumpObject(const Tree& tree, const Object& o) {
         break;
     case Type::Text: text("string", "String"); break;
     case Type::Legend: line.add("labels", jsonValue(o.value("String"))); break;
-    case Type::Root:
-    case Type::Figure: break;
+    case Type::Figure: text("name", "Name"); break;
+    case Type::Root: break;
     }
     return line.done();
 }

@@ -2,7 +2,6 @@
 #include "host.h"
 
 #include "errors.h"
-#include "graphics.h"
 #include "host_options.h"
 #include "qt_text.h"
 #include "qt_view.h"

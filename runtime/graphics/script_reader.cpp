@@ -41,7 +41,8 @@ std::vector<Token> tokenize(std::string_view line) {
             std::size_t end = k;
             while (end < line.size() && !isBlank(line[end])) ++end;
             std::string_view word = line.substr(k, end - k);
-            if (word.find_first_of("\"[]") != std::string_view::npos) fail("« " + std::string(word) + " » est mal formé");
+            if (word.find_first_of("\"[]") != std::string_view::npos)
+                fail("« " + std::string(word) + " » est mal formé");
             tokens.push_back({Token::Kind::Bare, std::string(word)});
             k = end;
         }
@@ -148,7 +149,8 @@ std::optional<ScriptCommand> parseScriptLine(std::string_view line) {
     case Kind::Callback:
     case Kind::Snapshot: command.text = text(args[0]); break;
     case Kind::Call:
-        if (args[0].kind != Token::Kind::Bare) fail("nom de fonction attendu à la place de « " + args[0].text + " »");
+        if (args[0].kind != Token::Kind::Bare)
+            fail("nom de fonction attendu à la place de « " + args[0].text + " »");
         command.text = args[0].text;
         command.index = count(args[1], 0);
         for (auto it = args.begin() + 2; it != args.end(); ++it) command.arguments.push_back(argument(*it));

@@ -157,7 +157,8 @@ mxArray Tree::get(double handle, std::string_view property) const {
     std::string name = lowerCase(spec.name);
     if (name == "type") return mxArray::text(typeName(o.type()));
     if (name == "parent") return o.type() == Type::Root ? mxArray() : mxArray::scalar(o.parent());
-    if (name == "children") return mxArray::column(std::vector<double>(o.children().rbegin(), o.children().rend()));  // newest first
+    if (name == "children")  // newest first
+        return mxArray::column(std::vector<double>(o.children().rbegin(), o.children().rend()));
     if (name == "screensize") {
         auto s = screenSize();
         return mxArray::row({s[0], s[1], s[2], s[3]});

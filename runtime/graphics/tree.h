@@ -60,14 +60,12 @@ class Tree {
 public:
     // The process's tree, used by the graphics calls of the programs.
     static Tree& instance();
-    Tree();
     Tree(const Tree&) = delete;
     Tree& operator=(const Tree&) = delete;
 
     // Back to the root alone; handles are numbered afresh. The view stays.
     void clear();
     void setView(View* view) { view_ = view; }
-    View* view() const { return view_; }
     using CallbackRunner = std::function<void(const std::string& callbackText)>;
     void setCallbackRunner(CallbackRunner runner) { runner_ = std::move(runner); }
 
@@ -99,6 +97,7 @@ public:
     std::array<double, 4> screenSize() const;
 
 private:
+    Tree();
     Object& mutableObject(double handle);
     // Stores a checked value with its side effects.
     const PropertySpec& store(Object& object, std::string_view property, const mxArray& value);

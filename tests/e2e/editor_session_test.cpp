@@ -17,6 +17,8 @@ struct Build {
     const char* suffix;
 };
 
+void PrintTo(const Build& build, std::ostream* out) { *out << build.model; }
+
 const Build kBuilds[] = {{EDITOR_A1_PROGRAM, "A1", "a1"},
                          {EDITOR_H_PROGRAM, "H", "h"},
                          {EDITOR_A2_PROGRAM, "A2", "a2"}};

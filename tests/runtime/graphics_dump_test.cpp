@@ -45,7 +45,7 @@ TEST_F(GraphicsDump, TheWindowFirstThenItsObjectsInCreationOrder) {
 
     auto h = [](double x) { return graphics::jsonNumber(x); };
     std::vector<std::string> expected = {
-        R"({"handle":1,"type":"figure","parent":0,"tag":"","units":"normalized","position":[210.67,82.67,682.67,533.33]})",
+        R"({"handle":1,"type":"figure","parent":0,"tag":"","units":"normalized","position":[210.67,82.67,682.67,533.33],"name":" Essai"})",
         R"({"handle":)" + h(axes) +
             R"(,"type":"axes","parent":1,"tag":"axe","units":"normalized","position":[0.03,0.06,0.6,0.4],"xlim":[0,80],"ylim":[-1,1],"xlimmode":"manual","ylimmode":"auto"})",
         R"({"handle":)" + h(slider) +

@@ -1,10 +1,14 @@
 // A small program for the host's tests: one window with every kind of control
 // and a chart, laid out like the simulator's. Each callback appends its word
 // (with the slider's value for a slider) to a status label; the module's
-// initialiser and terminator say so on standard output.
+// initialiser and terminator say so on standard output. With FIXTURE_CLOSE_SOON
+// set, "Fermer" is pressed shortly after start, as a person would.
 #include "array.h"
 #include "graphics.h"
 #include "host.h"
+#include "tree.h"
+
+#include <QTimer>
 
 #include <iostream>
 
@@ -15,6 +19,7 @@ mxArray Row(std::initializer_list<double> values) { return mxArray::row(values);
 
 mxArray status;
 mxArray sliders[2];
+mxArray closeButton;
 
 void buildWindow() {
     mlfNClose(T("all"));
@@ -58,6 +63,8 @@ void buildWindow() {
     control({T("Style"), T("pushbutton"), T("String"), T("Échouer"), T("Position"), Row({0.75, 0.86, 0.15, 0.05}),
              T("Callback"), T("fixture fail")});
     status = text({0.52, 0.78, 0.43, 0.05}, "", "left");
+    closeButton = control({T("Style"), T("pushbutton"), T("String"), T("Fermer"), T("Position"),
+                           Row({0.275, 0.49, 0.15, 0.05}), T("Callback"), T("fixture close")});
 
     control({T("Position"), Row({0.67, 0.06, 0.3, 0.4}), T("Style"), T("frame")});
     text({0.675, 0.42, 0.15, 0.05}, " Coût des essais", "left", true);
@@ -80,9 +87,18 @@ void buildWindow() {
 
 void mlxFixture(int nlhs, mxArray[], int nrhs, mxArray prhs[]) {
     mclCheckArgumentCounts("fixture", nlhs, 0, nrhs, -1);
-    if (nrhs == 0) return buildWindow();
+    if (nrhs == 0) {
+        buildWindow();
+        if (qEnvironmentVariableIsSet("FIXTURE_CLOSE_SOON"))
+            QTimer::singleShot(100, [] { graphics::Tree::instance().fireCallback(closeButton.at(0)); });
+        return;
+    }
     std::string word = prhs[0].toUtf8();
     if (word == "fail") mlfError("Échec voulu.");
+    if (word == "close") {
+        mlfNClose(T("all"));
+        return;
+    }
     if (word == "slider1" || word == "slider2")
         word += "=" + mlfNum2str(mlfNGet(sliders[word.back() - '1'], T("Value"))).toUtf8();
     std::string log = mlfNGet(status, T("String")).toUtf8();

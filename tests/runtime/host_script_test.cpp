@@ -79,7 +79,8 @@ dump
     ASSERT_GE(s.out.size(), 3u);
     EXPECT_EQ(s.out.front(), "init");
     EXPECT_EQ(s.out.back(), "term");
-    EXPECT_EQ(s.out[1].rfind(R"({"handle":1,"type":"figure","parent":0,"tag":"","units":"normalized","position":[100,100,682.67,533.33]})", 0), 0u);
+    EXPECT_EQ(s.out[1], R"({"handle":1,"type":"figure","parent":0,"tag":"","units":"normalized",)"
+                        R"("position":[100,100,682.67,533.33],"name":" Fenêtre d'essai"})");
     EXPECT_NE(s.dumped(R"("string":"slider1=0.25,slider2=-1,Trial,edit,hello")"), "(absent)");
     EXPECT_NE(s.dumped(R"("style":"slider","string":"","value":0.25)"), "(absent)");
     EXPECT_NE(s.dumped(R"("style":"edit","string":"1,5 €")"), "(absent)");
@@ -127,6 +128,18 @@ TEST_F(HostScript, StandardInputAndSnapshots) {
     EXPECT_EQ(s.status, 0);
     QImage image(QString::fromStdString(picture));
     EXPECT_EQ(image.size(), QSize(683, 533));
+}
+
+TEST_F(HostScript, WithoutAScriptEventsAreServedUntilTheLastWindowCloses) {
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("FIXTURE_CLOSE_SOON", "1");
+    program.setProcessEnvironment(environment);
+    program.start(FIXTURE_PROGRAM, {});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(linesOf(program.readAllStandardOutput()), (std::vector<std::string>{"init", "term"}));
 }
 
 TEST_F(HostScript, AnUnreadableScriptOrArgumentIsRefused) {
