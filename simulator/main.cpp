@@ -247,6 +247,10 @@ void requireWorkingFolders() {
 void buildWindow() {
     const Constants& K = k.get();
     requireWorkingFolders();
+    // The models run before anything is built: a coefficient file that cannot
+    // be used stops the start with its message instead of leaving a window
+    // without its profile chart.
+    mxArray liste_initiale = initialProfile();
     mlfNClose(K.all);
 
     mxArray scnsize_reel = mlfNGet(K.zero, K.ScreenSize);
@@ -301,7 +305,6 @@ void buildWindow() {
         if (c.slot) mlfIndexAssign(mclInitGlobal(vh), ".hui(?)", handle, {n(c.slot)});
     }
 
-    mxArray liste_initiale = initialProfile();
     mclInitGlobal(ax) = mlfNAxes({K.Position, K.profilePosition, K.box, K.on, K.units,
                                   K.normalized, K.tag, K.axe});
     mlfIndexAssign(mclInitGlobal(vh), ".hline", plotProfile(liste_initiale, K.magentaSolid));

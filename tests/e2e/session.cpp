@@ -104,13 +104,16 @@ constexpr const char* kStepEnd = "call deg2rad 1 0\n";
 constexpr const char* kStepEndAnswer = "[0]";
 }  // namespace
 
-LiveSession::LiveSession(const std::string& program, const fs::path& folder) {
+LiveSession::LiveSession(const std::string& program, const fs::path& folder)
+    : errFile_(folder / ".live.err") {
     int in[2], out[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0) throw std::runtime_error("pipe");
     pid_ = ::fork();
     if (pid_ == 0) {
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
+        std::FILE* err = std::fopen(errFile_.c_str(), "w");
+        if (err) ::dup2(::fileno(err), 2);
         ::close(in[1]);
         ::close(out[0]);
         if (::chdir(folder.c_str()) != 0) ::_exit(127);
@@ -139,6 +142,8 @@ ScriptRun LiveSession::step(const std::string& lines) {
     run.status = 0;
     return run;
 }
+
+std::string LiveSession::errors() const { return slurp(errFile_); }
 
 int LiveSession::finish() {
     if (pid_ < 0) return -1;

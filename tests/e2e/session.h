@@ -62,8 +62,11 @@ public:
     ScriptRun step(const std::string& lines);
     // Ends the script; returns the exit status.
     int finish();
+    // What the program wrote on its standard error so far.
+    std::string errors() const;
 
 private:
+    std::filesystem::path errFile_;
     int pid_ = -1;
     int toProgram_ = -1;
     std::FILE* fromProgram_ = nullptr;

@@ -252,4 +252,67 @@ TEST(SimulatorSession, CoefficientFilesTakeEffectAtTheNextTrial) {
     EXPECT_EQ(session.finish(), 0);
 }
 
+TEST(SimulatorSession, BadFilesStopATrialBeforeAnythingChanges) {
+    Workspace w;
+    LiveSession session(kMain, w.path());
+    std::string trialThenDump = "press \"Réalisation essai\"\ndump\n";
+    auto good = dumpsOf(session.step("slider 3 0\n" + trialThenDump)).at(0);
+    const std::string account[] = {"2500.000000 ", "350.000000 ", "1.000000 "};
+    const char* kAccountFiles[] = {"CoutO.dat", "CoutR.dat", "Nb_essai.dat"};
+    const std::string log = w.read("data/config_outillage.dat");
+
+    auto ones = [](int count) {
+        std::string out;
+        for (int k = 0; k < count; ++k) out += "1 ";
+        return out;
+    };
+    w.write("poly/A2.poly", ones(21));
+    w.write("poly/H.poly", ones(21));
+    struct Case {
+        const char* file;
+        std::string content;
+        const char* expected;  // in the message
+    };
+    const Case cases[] = {
+        {"data/CoutR.dat", "", "data/CoutR.dat"},
+        {"data/CoutR.dat", "350 350", "il en contient 2"},
+        {"data/Nb_essai.dat", "deux", "data/Nb_essai.dat"},
+        {"data/CoutO.dat", "NaN", "data/CoutO.dat"},
+        {"poly/A1.poly", ones(20), "poly/A1.poly contient 20 nombres"},
+    };
+    for (const Case& c : cases) {
+        const std::string before = w.read(c.file);
+        w.write(c.file, c.content);
+        auto after = dumpsOf(session.step("slider 4 0\n" + trialThenDump)).at(0);
+        EXPECT_NE(session.errors().find(c.expected), std::string::npos) << session.errors();
+        for (int control : {kResultA1, kResultA2, kResultH, kTooling, kAdjustment, kTotal, kCount})
+            EXPECT_EQ(after.controlString(control), good.controlString(control)) << c.file;
+        EXPECT_EQ(w.read("data/config_outillage.dat"), log);
+        // The account is left as it was, the faulty file included.
+        for (int k = 0; k < 3; ++k) {
+            std::string name = std::string("data/") + kAccountFiles[k];
+            EXPECT_EQ(w.read(name), name == c.file ? c.content : account[k]);
+        }
+        w.write(c.file, before);
+    }
+    std::filesystem::remove(w.path() / "poly/A1.poly");
+
+    // A missing data/ folder is named; once it is back the next trial works.
+    std::filesystem::rename(w.path() / "data", w.path() / "data.away");
+    session.step("press \"Réalisation essai\"\n");
+    EXPECT_NE(session.errors().find("« data »"), std::string::npos);
+    std::filesystem::rename(w.path() / "data.away", w.path() / "data");
+    auto resumed = dumpsOf(session.step(trialThenDump)).at(0);
+    EXPECT_EQ(resumed.controlString(kCount), "2");
+    EXPECT_EQ(session.finish(), 0);
+}
+
+TEST(SimulatorSession, WrongStartFolderBuildsNoWindow) {
+    Workspace w(false);
+    ScriptRun run = w.run(kMain, "dump\n");
+    EXPECT_NE(run.err.find("« data »"), std::string::npos) << run.err;
+    EXPECT_TRUE(dumpsOf(run).empty());
+    EXPECT_FALSE(w.exists("data"));
+}
+
 }  // namespace
