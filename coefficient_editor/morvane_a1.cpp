@@ -69,6 +69,8 @@ struct Constants {
     mxArray Sauv = t("Sauv"), Init = t("Init"), relire = t("relire");
     mxArray saveWord = t(" Sauv"), rereadWord = t(" relire"), initWord = t(" Init");
     mxArray messagePosition = mxArray::row({0.2, 0.15, 0.5, 0.1});
+    // Messages that name a field or a count are longer: the full width.
+    mxArray longMessagePosition = mxArray::row({0.05, 0.15, 0.9, 0.1});
     mxArray poly = t("poly"), parent = t(".."), w = t("w"), writeFormat = t("%f \\t"),
             readFormat = t("%f");
     mxArray pauseSeconds = n(2);
@@ -78,9 +80,9 @@ mclModuleConstants<Constants> k(EDITOR_PROGRAM_NAME);
 mxArray field(int index) { return mlfIndexRef(mclVg(val), ".hui(?)", {n(index)}); }
 
 // A red message below the buttons for two seconds, then gone.
-void showMessage(const mxArray& text) {
+void showMessage(const mxArray& text, const mxArray& position) {
     const Constants& K = k.get();
-    mxArray message = mlfNUicontrol({K.Units, K.normalized, K.Position, K.messagePosition,
+    mxArray message = mlfNUicontrol({K.Units, K.normalized, K.Position, position,
                                      K.String, text, K.Style, K.text, K.HorizontalAlignment, K.left,
                                      K.FontSize, K.ten, K.ForegroundColor, K.red, K.FontWeight,
                                      K.Bold});
@@ -140,7 +142,8 @@ void save() {
             const GridField& where = K.fields[index - 1];
             showMessage(t("Coefficient " + std::to_string(index) + " (ligne " + where.row +
                           ", colonne " + where.column + ") : « " + shown.toUtf8() +
-                          " » n'est pas un nombre. Rien n'est enregistré."));
+                          " » n'est pas un nombre ; rien n'est enregistré."),
+                        K.longMessagePosition);
             return;
         }
         coefficients.push_back(std::move(value));
@@ -167,7 +170,7 @@ void reread() {
     mxArray fid = mlfFopen(K.file);
     if (mclEqBool(fid, K.minusOne)) {
         inPoly.leave(K.parent);
-        showMessage(K.missingFile);
+        showMessage(K.missingFile, K.messagePosition);
         return;
     }
     mxArray coefficients = mlfFscanf(fid, K.readFormat);
@@ -180,7 +183,8 @@ void reread() {
                                          " nombres au lieu de 21."
                                    : "du texte suit le nombre " +
                                          std::to_string(coefficients.numel()) + ".") +
-                      " Les champs sont inchangés."));
+                      " Les champs sont inchangés."),
+                    K.longMessagePosition);
         return;
     }
     for (int index = 1; index <= kCoefficients; ++index)
