@@ -5,7 +5,8 @@
 // drives the real widgets and watches the event loop.
 //
 //   ui_probe startup RUNS            start-up to the settled first paint, one process a run
-//   ui_probe session MOVES TRIALS    slider moves, then trials, in one process, with its memory
+//   ui_probe session MOVES TRIALS    slider moves, then trials after 100 uncounted ones,
+//                                    in one process, with its memory
 //
 // Prints one line a figure, tab-separated: name, median, low, high, unit,
 // where low and high are the 10th and 90th percentiles of the samples.
@@ -87,9 +88,10 @@ double heapBytesInUse() {
 // ---- the event loop, watched -------------------------------------------------------
 
 // Times an action (a click, a key) until the event loop has served all it
-// queued — the callback's replots, repaints and deferred deletions — and the
-// window has painted. Idle is a check, queued behind every pending event,
-// that finds nothing else was served since the previous check.
+// queued: the callback's replots, repaints and deferred deletions. Idle is a
+// check, queued behind every pending event, that finds nothing else was
+// served since the previous check. Which widgets painted meanwhile is kept
+// for the caller to look at.
 class Settler : public QObject {
 public:
     using Action = std::function<void(int sample)>;
@@ -120,7 +122,6 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (trace_ && event->type()!=QEvent::ChildAdded && event->type()!=QEvent::ChildRemoved) std::fprintf(stderr, "  %8.3f %s %d %s\n", millisecondsSince(start_), watched->metaObject()->className(), (int)event->type(), watched==this? (served_>0?"check-busy":"check"):"");
         if (watched != this) {
             ++served_;
             if (event->type() == QEvent::Paint) painted_.insert(watched);
@@ -132,11 +133,9 @@ protected:
         if (event->type() == kStart) {
             painted_.clear();
             start_ = Clock::now();
-            if (trace_) std::fprintf(stderr, "START %zu\n", samples_.size());
             action_(static_cast<int>(samples_.size()));
-            if (trace_) std::fprintf(stderr, "  %8.3f action returned\n", millisecondsSince(start_));
             check();
-        } else if (served_ > 0 || painted_.empty()) {
+        } else if (served_ > 0 || (!action_ && painted_.empty())) {  // or the window is yet to show
             check();
         } else {
             samples_.push_back(millisecondsSince(start_));
@@ -163,7 +162,6 @@ private:
     std::vector<double> samples_;
     Clock::time_point start_;
     long served_ = 0;
-public: bool trace_ = getenv("TRACE");
     std::set<const QObject*> painted_;
 };
 
@@ -259,7 +257,7 @@ struct Session {
     int moves = 0, trials = 0;
     Settler* settler = nullptr;
     double heapAfterWarmUp = 0, residentAfterWarmUp = 0;
-    static constexpr int kWarmUpTrials = 10;
+    static constexpr int kWarmUpTrials = 100;
 
     void start() {
         settler = new Settler;
@@ -311,7 +309,7 @@ struct Session {
                 samples.erase(samples.begin(), samples.begin() + kWarmUpTrials);
                 printSamples("trial", std::move(samples), "ms");
                 printOne("rss_trials", residentMegabytes(), "MB");
-                printOne("rss_growth", residentMegabytes() - residentAfterWarmUp, "MB");
+                printOne("rss_growth", (residentMegabytes() - residentAfterWarmUp) * 1024, "KB");
                 printOne("heap_growth", (heapBytesInUse() - heapAfterWarmUp) / trials, "B/trial");
                 closeWindow();
             });
@@ -335,8 +333,9 @@ int main(int argc, char** argv) {
         qAddPreRoutine(reportSettledWindow);
         return runProgram(argv[0]);
     }
-    BenchFolder folder(true);
-    InFolder inside(folder.path());
+    // Static, so that a failed run removes its folder too.
+    static BenchFolder folder(true);
+    static InFolder inside(folder.path());
     if (mode == "startup" && argc == 3) return measureStartups(argv[0], count(argv[2]));
     if (mode == "session" && argc == 4) {
         session.moves = count(argv[2]);

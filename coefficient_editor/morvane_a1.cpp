@@ -2,6 +2,7 @@
 
 #include "graphics.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -177,13 +178,17 @@ void reread() {
     bool onlyNumbers = mclOnlyBlanksLeft(fid);
     mlfFclose(fid);
     inPoly.leave(K.parent);
-    if (coefficients.numel() < kCoefficients || !onlyNumbers) {
-        showMessage(t("Le fichier " + K.file.toUtf8() + " est illisible : " +
-                      (onlyNumbers ? "il contient " + std::to_string(coefficients.numel()) +
-                                         " nombres au lieu de 21."
-                                   : "du texte suit le nombre " +
-                                         std::to_string(coefficients.numel()) + ".") +
-                      " Les champs sont inchangés."),
+    // NaN or Inf could not be saved again: refused like a short file.
+    std::size_t finite = 0;
+    while (finite < std::min<std::size_t>(coefficients.numel(), kCoefficients) &&
+           std::isfinite(coefficients.at(finite)))
+        ++finite;
+    if (finite < kCoefficients || !onlyNumbers) {
+        std::string fault = !onlyNumbers ? "du texte suit le nombre " + std::to_string(coefficients.numel()) + "."
+                            : finite < coefficients.numel()
+                                ? "le nombre " + std::to_string(finite + 1) + " n'est pas fini."
+                                : "il contient " + std::to_string(coefficients.numel()) + " nombres au lieu de 21.";
+        showMessage(t("Le fichier " + K.file.toUtf8() + " est illisible : " + fault + " Les champs sont inchangés."),
                     K.longMessagePosition);
         return;
     }

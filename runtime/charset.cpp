@@ -67,7 +67,10 @@ std::u16string cp1252FromUtf8(std::string_view utf8) {
             if ((next & 0xC0) != 0x80) { valid = false; break; }
             cp = (cp << 6) | (next & 0x3F);
         }
-        if (!valid) {
+        // An overlong form ("\xC0\xB2" for '2'), a surrogate or a code point
+        // beyond Unicode is not valid either: it must not pass for a character.
+        constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+        if (!valid || cp < kLeast[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             out += u'?';
             ++i;
             continue;

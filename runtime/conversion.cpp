@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -50,32 +52,31 @@ mxArray mlfNum2str(const mxArray& a) {
     return mxArray::text(out);
 }
 
+std::size_t readNumberPrefix(std::string_view text, double& value) {
+    std::size_t start = text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1;
+    // A second sign ("+-1") is not a number.
+    if (start == text.size() || text[start] == '+' || text[start] == '-') return 0;
+    const char* first = text.data() + start;
+    auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        // The C library tells zero from infinity, in its own locale whatever
+        // the process's.
+        static const locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+        value = strtod_l(std::string(first, end).c_str(), nullptr, c);
+    } else if (error != std::errc()) {
+        return 0;
+    }
+    if (text[0] == '-') value = -value;
+    return static_cast<std::size_t>(end - text.data());
+}
+
 std::optional<double> parseOneNumber(std::string_view text) {
     auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
     while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-    if (text.empty()) return std::nullopt;
-    bool negative = false;
-    if (text.front() == '+' || text.front() == '-') {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-        // A second sign ("+-1") is not a number.
-        if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
-    }
     double value = 0.0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error == std::errc::result_out_of_range) {
-        // Beyond the range of doubles: zero for a large negative exponent,
-        // infinity otherwise.
-        auto exponent = text.find_first_of("eE");
-        bool tiny = exponent != std::string_view::npos && exponent + 1 < text.size() &&
-                    text[exponent + 1] == '-';
-        value = tiny ? 0.0 : HUGE_VAL;
-    } else if (error != std::errc()) {
-        return std::nullopt;
-    }
-    if (end != text.data() + text.size()) return std::nullopt;
-    return negative ? -value : value;
+    if (text.empty() || readNumberPrefix(text, value) != text.size()) return std::nullopt;
+    return value;
 }
 
 mxArray mlfStr2num(const mxArray& text) {

@@ -16,3 +16,7 @@ std::string num2strText(double x);
 // Exactly one number, blanks around it allowed; the empty value otherwise.
 mxArray mlfStr2num(const mxArray& text);
 std::optional<double> parseOneNumber(std::string_view text);
+// The number at the start of the text (a sign, digits, point, exponent, "Inf",
+// "NaN"); how many characters it took, 0 when none. Beyond the range of
+// doubles it is zero or infinity, as its magnitude says.
+std::size_t readNumberPrefix(std::string_view text, double& value);

@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include "conversion.h"
 #include "errors.h"
 
 #include <algorithm>
@@ -56,11 +57,13 @@ OpenFile& fileFor(const mxArray& idValue, const char* operation) {
     return it->second;
 }
 
+// A missing file costs one failed open and nothing more: the models probe
+// their three files at every evaluation.
 bool readWholeFile(const std::string& path, std::string& content) {
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) return false;  // a folder opens, but holds no text
     std::ostringstream buffer;
     buffer << in.rdbuf();
     content = buffer.str();
@@ -85,29 +88,13 @@ std::FILE* openReplacement(const std::string& target, std::string& temporaryPath
     return stream;
 }
 
-// Reads one number at text[pos...], skipping blanks first; the decimal point,
-// a sign, an exponent, "Inf" and "NaN" are understood.
+// Reads one number at text[pos...], skipping blanks first.
 bool readNumber(const std::string& text, std::size_t& pos, double& value) {
     std::size_t p = pos;
     while (p < text.size() && std::isspace(static_cast<unsigned char>(text[p]))) ++p;
-    bool negative = false;
-    if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
-        negative = text[p] == '-';
-        ++p;
-    }
-    if (p >= text.size() || text[p] == '+' || text[p] == '-') return false;
-    auto [end, error] = std::from_chars(text.data() + p, text.data() + text.size(), value);
-    if (error == std::errc::result_out_of_range) {
-        std::string_view token(text.data() + p, end - (text.data() + p));
-        auto exponent = token.find_first_of("eE");
-        bool tiny = exponent != std::string_view::npos && exponent + 1 < token.size() &&
-                    token[exponent + 1] == '-';
-        value = tiny ? 0.0 : HUGE_VAL;
-    } else if (error != std::errc()) {
-        return false;
-    }
-    if (negative) value = -value;
-    pos = end - text.data();
+    std::size_t length = readNumberPrefix(std::string_view(text).substr(p), value);
+    if (length == 0) return false;
+    pos = p + length;
     return true;
 }
 
@@ -361,11 +348,10 @@ mxArray mlfNFprintf(const mxArray& id, const mxArray& format, const mxArray& val
 void mlfNCd(const mxArray& directory) {
     std::string name = directory.toUtf8();
     std::error_code ec;
-    fs::path here = fs::current_path(ec);
     fs::current_path(name, ec);
-    if (ec)
+    if (ec)  // still where it was: the folder it could not leave is the current one
         throw mclError("Impossible d'entrer dans le dossier « " + name + " » depuis « " +
-                       here.string() + " » : " +
+                       fs::current_path().string() + " » : " +
                        (ec == std::errc::no_such_file_or_directory ? std::string("il n'existe pas")
                                                                    : ec.message()) +
                        ".");

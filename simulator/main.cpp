@@ -166,16 +166,18 @@ void writeNumber(const mxArray& name, const mxArray& value) {
     mlfFclose(fid);
 }
 
-// An account file must hold exactly one finite number: a hand-edited file
-// that does not is refused before anything of the account changes.
+// An account file must hold exactly one finite number and nothing else: a
+// hand-edited file that does not ("2500,5" would read as 2500) is refused
+// before anything of the account changes.
 mxArray readAccountFile(const mxArray& name) {
     mxArray fid = openOrRaise(name, k->r);
     mxArray value = mlfFscanf(fid, k->readFormat);
+    bool onlyNumbers = mclOnlyBlanksLeft(fid);
     mlfFclose(fid);
-    if (value.numel() != 1 || !std::isfinite(value.at(0)))
+    if (value.numel() != 1 || !std::isfinite(value.at(0)) || !onlyNumbers)
         mlfError("Le fichier de compte data/" + name.toUtf8() + " est illisible : il doit contenir " +
                  "un seul nombre, il en contient " + std::to_string(value.numel()) +
-                 (value.numel() == 1 ? " qui n'est pas fini" : "") +
+                 (!onlyNumbers ? " suivi de texte" : value.numel() == 1 ? " qui n'est pas fini" : "") +
                  ". Le compte n'a pas été modifié ; corrigez le fichier ou relancez le simulateur.");
     return value;
 }

@@ -1,6 +1,7 @@
 #include "var_.h"
 
 #include <array>
+#include <cmath>
 #include <string>
 
 namespace {
@@ -60,6 +61,12 @@ mxArray readRow(const mxArray& file, std::size_t expectedCount) {
                  " contient " + std::to_string(column.numel()) +
                  (column.numel() > 1 ? " nombres" : " nombre") + " au lieu de " +
                  std::to_string(expectedCount) + ".");
+    // NaN or Inf would make every angle NaN and the chart empty, without a word.
+    for (std::size_t n = 0; n < column.numel(); ++n)
+        if (!std::isfinite(column.at(n)))
+            mlfError("Le fichier de coefficients " + k->poly.toUtf8() + "/" + file.toUtf8() +
+                     " contient « " + num2strText(column.at(n)) + " » en coefficient " +
+                     std::to_string(n + 1) + " : un coefficient doit être un nombre fini.");
     return mlfCtranspose(column);
 }
 

@@ -13,8 +13,11 @@
 
 #include <algorithm>
 #include <clocale>
+#include <csignal>
+#include <cstdint>
 #include <fstream>
 #include <iostream>
+#include <unistd.h>
 
 using namespace graphics;
 
@@ -68,6 +71,56 @@ private:
     int depth_ = 0;
 };
 
+// A message built without the heap: a fault handler may run with it broken.
+struct FaultMessage {
+    char text[160];
+    std::size_t size = 0;
+    void add(const char* s) {
+        while (*s && size < sizeof text) text[size++] = *s++;
+    }
+    void addNumber(std::uintptr_t value, unsigned base) {
+        char digits[24];
+        int n = 0;
+        do {
+            digits[n++] = "0123456789abcdef"[value % base];
+            value /= base;
+        } while (value);
+        while (n && size < sizeof text) text[size++] = digits[--n];
+    }
+};
+
+// Async-signal-safe calls only: the process state is not to be trusted.
+extern "C" void onFatalFault(int signal, siginfo_t* info, void*) {
+    FaultMessage m;
+    m.add("Erreur fatale : accès mémoire invalide (");
+    m.add(signal == SIGBUS ? "SIGBUS" : "SIGSEGV");
+    m.add(", signal ");
+    m.addNumber(static_cast<std::uintptr_t>(signal), 10);
+    m.add(") à l'adresse 0x");
+    m.addNumber(reinterpret_cast<std::uintptr_t>(info->si_addr), 16);
+    m.add(" ; le programme s'arrête.\n");
+    [[maybe_unused]] auto written = ::write(STDERR_FILENO, m.text, m.size);
+    ::_exit(-1);  // status 255
+}
+
+void installFaultHandlers() {
+    // A stack overflow faults with no stack left for the handler: give it its own.
+    static char handlerStack[64 * 1024];
+    stack_t stack{};
+    stack.ss_sp = handlerStack;
+    stack.ss_size = sizeof handlerStack;
+    ::sigaltstack(&stack, nullptr);
+    struct sigaction action {};
+    action.sa_sigaction = onFatalFault;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGSEGV, &action, nullptr);
+    ::sigaction(SIGBUS, &action, nullptr);
+    // A write past the file-size limit then fails with an error the files
+    // runtime reports, instead of killing the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 // Serves window events until the last window is closed.
 int serve(QApplication& app, QtView& view, Host& host) {
     if (Tree::instance().figures().empty()) return 0;
@@ -86,6 +139,7 @@ int playScript(QApplication& app, std::istream& script, QtView& view, const mclM
 }  // namespace
 
 int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, const mclMainInfo& info) {
+    installFaultHandlers();
     HostOptions options;
     std::ifstream scriptFile;
     try {

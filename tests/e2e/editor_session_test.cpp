@@ -54,8 +54,11 @@ TEST_P(Editor, FreshWindowSavesZeros) {
     EXPECT_EQ(fieldTexts(d), std::vector<std::string>(21, "0"));
     EXPECT_EQ(w.read(std::string("poly/") + b.model + ".poly"), repeated("0.000000 \t", 21));
     // Each build writes its own file only.
-    for (const Build& other : kBuilds)
-        if (other.model != b.model) EXPECT_FALSE(w.exists(std::string("poly/") + other.model + ".poly"));
+    for (const Build& other : kBuilds) {
+        if (std::string(other.model) != b.model) {
+            EXPECT_FALSE(w.exists(std::string("poly/") + other.model + ".poly"));
+        }
+    }
 }
 
 TEST_P(Editor, ActionWordsAreExact) {

@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <stdexcept>
 #include <cstdlib>
@@ -99,13 +100,22 @@ ScriptRun Workspace::run(const std::string& program, const std::string& script) 
 }
 
 namespace {
-// A call whose printed answer marks the end of a step.
-constexpr const char* kStepEnd = "call deg2rad 1 0\n";
-constexpr const char* kStepEndAnswer = "[0]";
+// A step ends with a call whose printed answer marks its end; in an editor,
+// its own function (named like the program) with a word it ignores.
+std::string stepEnd(const std::string& program) {
+    std::string name = fs::path(program).filename().string();
+    return name == "main" ? "call deg2rad 1 0\n" : "call " + name + " 0 \"-\"\n";
+}
+std::string stepEndAnswer(const std::string& program) {
+    return fs::path(program).filename() == "main" ? "[0]" : "[]";
+}
+std::atomic<int> liveSessions{0};
 }  // namespace
 
+// One error file per session: two programs may share a folder.
 LiveSession::LiveSession(const std::string& program, const fs::path& folder)
-    : errFile_(folder / ".live.err") {
+    : errFile_(folder / (".live" + std::to_string(liveSessions++) + ".err")), stepEnd_(stepEnd(program)),
+      stepEndAnswer_(stepEndAnswer(program)) {
     int in[2], out[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0) throw std::runtime_error("pipe");
     pid_ = ::fork();
@@ -129,18 +139,34 @@ LiveSession::LiveSession(const std::string& program, const fs::path& folder)
 LiveSession::~LiveSession() { finish(); }
 
 ScriptRun LiveSession::step(const std::string& lines) {
-    std::string text = lines + kStepEnd;
-    if (::write(toProgram_, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
-        throw std::runtime_error("write to the program failed");
+    send(lines + stepEnd_);
     ScriptRun run;
-    char buffer[65536];
-    while (std::fgets(buffer, sizeof buffer, fromProgram_)) {
-        std::string line(buffer);
-        if (line == std::string(kStepEndAnswer) + "\n") break;
-        run.out += line;
-    }
+    std::string line;
+    while (readLine(line) && line != stepEndAnswer_) run.out += line + "\n";
     run.status = 0;
     return run;
+}
+
+void LiveSession::send(const std::string& lines) {
+    for (std::size_t done = 0; done < lines.size();) {
+        ssize_t n = ::write(toProgram_, lines.data() + done, lines.size() - done);
+        if (n <= 0) throw std::runtime_error("write to the program failed");
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+bool LiveSession::readLine(std::string& line) {
+    line.clear();
+    for (int c; (c = std::fgetc(fromProgram_)) != EOF;) {
+        if (c == '\n') return true;
+        line += static_cast<char>(c);
+    }
+    return !line.empty();
+}
+
+int LiveSession::kill(int signal) {
+    if (pid_ > 0) ::kill(pid_, signal);
+    return finish();
 }
 
 std::string LiveSession::errors() const { return slurp(errFile_); }

@@ -60,13 +60,21 @@ public:
     LiveSession& operator=(const LiveSession&) = delete;
     // Plays the lines and returns what they printed, once they are done.
     ScriptRun step(const std::string& lines);
-    // Ends the script; returns the exit status.
+    // Sends the lines without waiting for them to be played.
+    void send(const std::string& lines);
+    // The next line the program prints; false when it has ended.
+    bool readLine(std::string& line);
+    int pid() const { return pid_; }
+    // Ends the script; returns the exit status (-1 when a signal ended it).
     int finish();
+    // Ends the program with the signal; returns as finish().
+    int kill(int signal);
     // What the program wrote on its standard error so far.
     std::string errors() const;
 
 private:
     std::filesystem::path errFile_;
+    std::string stepEnd_, stepEndAnswer_;
     int pid_ = -1;
     int toProgram_ = -1;
     std::FILE* fromProgram_ = nullptr;

@@ -49,6 +49,10 @@ TEST(Str2num, ExactlyOneNumber) {
         EXPECT_TRUE(parse(bad).isEmpty()) << bad;
     EXPECT_TRUE(std::isnan(parse("NaN").at(0)));
     EXPECT_TRUE(std::isinf(parse("1e999").at(0)));
+    // Beyond the range of doubles the magnitude, not the exponent's sign, decides.
+    std::string zeros(400, '0');
+    EXPECT_EQ(parse(("0." + zeros + "1e5").c_str()), mxArray::scalar(0));
+    EXPECT_EQ(parse(("-1" + zeros + "e-5").c_str()), mxArray::scalar(-HUGE_VAL));
 }
 
 TEST(Conversions, IgnoreTheProcessLocale) {
@@ -70,6 +74,8 @@ TEST(Charset, Windows1252RoundTrip) {
     EXPECT_EQ(cp1252FromUnicode(U'\u4E2D'), u'?');
     // Broken UTF-8 becomes '?', never a crash.
     EXPECT_EQ(cp1252FromUtf8("a\xC3"), u"a?");
+    // Overlong forms do not pass for the character they spell ("2" here).
+    EXPECT_EQ(cp1252FromUtf8("\xC0\xB2"), u"??");
 }
 
 }  // namespace

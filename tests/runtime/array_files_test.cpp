@@ -161,6 +161,7 @@ TEST_F(Files, ChangeOfDirectory) {
         std::string message = e.what();
         EXPECT_NE(message.find("« data »"), std::string::npos) << message;
         EXPECT_NE(message.find("il n'existe pas"), std::string::npos) << message;
+        EXPECT_NE(message.find("« " + dir_.string() + " »"), std::string::npos) << message;
     }
     EXPECT_EQ(fs::current_path(), dir_);
 }

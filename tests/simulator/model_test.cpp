@@ -72,15 +72,14 @@ TEST_F(SimulatorFolderTest, KthNumberOfEachFileMultipliesTheKthTerm) {
     }
 }
 
-TEST_F(SimulatorFolderTest, NonFiniteCoefficientsAreTakenAsRead) {
+TEST_F(SimulatorFolderTest, NonFiniteCoefficientsRaiseNamingFileAndPlace) {
     const std::string rest = layout(std::vector<double>(20, 0.0));
-    writeFile("poly/A1.poly", "Inf " + rest);
+    writeFile("poly/A1.poly", layout(unitRow(0)));
     writeFile("poly/A2.poly", "NaN " + rest);
-    writeFile("poly/H.poly", "-Inf " + rest);
-    Prediction p = predict(centre);
-    EXPECT_EQ(p[0], HUGE_VAL);
-    EXPECT_TRUE(std::isnan(p[1]));
-    EXPECT_EQ(p[2], -HUGE_VAL);
+    writeFile("poly/H.poly", layout(unitRow(0)));
+    EXPECT_THAT([] { predict(centre); },
+                ::testing::ThrowsMessage<mclError>("Le fichier de coefficients poly/A2.poly contient « NaN » en "
+                                                   "coefficient 1 : un coefficient doit être un nombre fini."));
 }
 
 TEST_F(SimulatorFolderTest, WrongNumberCountRaisesFromTheStartFolder) {

@@ -1,0 +1,62 @@
+// "Console du formateur": the journal of the current session, its profiles,
+// its score and whether the exercise can be solved at all.
+#pragma once
+
+#include "journal.h"
+#include "recorder.h"
+#include "scenario.h"
+#include "solvability.h"
+
+#include <QFileSystemWatcher>
+#include <QMainWindow>
+
+#include <optional>
+
+class QCustomPlot;
+class QDoubleSpinBox;
+class QLabel;
+class QTableWidget;
+
+class ConsoleWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Runs in the current folder, the simulator's, which holds data/ and
+    // poly/: the model functions it borrows read poly/ from there.
+    explicit ConsoleWindow(QWidget* parent = nullptr);
+    ~ConsoleWindow() override;
+
+    bool exportReport(const QString& pdfFile);
+    bool exportJournal(const QString& csvFile);
+    const std::vector<Trial>& sessionShown() const { return session_; }
+    QString scoreText() const;
+
+private:
+    QWidget* createScenarioBox();
+    QWidget* createSolvabilityBox();
+    void createChart();
+    void createTable();
+
+    void showSession();
+    void addTrial(const Trial& trial);
+    void appendRow(const Trial& trial);
+    void redrawProfiles();
+    void scenarioEdited();
+    void recheckSolvability();
+    void showProblem(const QString& message);
+
+    QString dataFolder_;
+    JournalFile journal_;
+    QString scenarioPath_;
+    Scenario scenario_;
+    TrialRecorder* recorder_;
+    QFileSystemWatcher polyWatcher_;
+    std::vector<Trial> session_;
+    std::vector<QVector<QPointF>> shapes_;  // the profile of each trial shown
+    QString solvability_;
+
+    std::array<QDoubleSpinBox*, 4> scenarioFields_{};
+    QLabel* score_ = nullptr;
+    QLabel* solvabilityLabel_ = nullptr;
+    QTableWidget* table_ = nullptr;
+    QCustomPlot* chart_ = nullptr;
+};

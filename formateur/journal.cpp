@@ -1,0 +1,196 @@
+#include "journal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+#include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const QStringList kColumns = {
+    "heure", "session", "A", "R", "L", "C", "F", "A1", "A2", "H", "ecart_A1", "ecart_A2",
+    "ecart_H", "cout_outillage", "cout_reglage", "cout_total", "essais", "facture"};
+
+QString number(double x) { return QString::number(x, 'g', QLocale::FloatingPointShortest); }
+
+std::optional<double> toNumber(const QString& text) {
+    bool ok = false;
+    double value = text.trimmed().toDouble(&ok);
+    if (!ok) return std::nullopt;
+    return value;
+}
+
+// One account file: a single number, as the simulator writes it with "%f ".
+std::optional<double> readNumberFile(const QString& path, QString* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1 est illisible").arg(QDir::toNativeSeparators(path));
+        return std::nullopt;
+    }
+    auto value = toNumber(QString::fromLatin1(file.readAll()));
+    if (!value) *error = QStringLiteral("%1 ne contient pas un nombre").arg(QDir::toNativeSeparators(path));
+    return value;
+}
+
+// "K1=v1,   K2=v2, ..." with the keys in the given order.
+bool parseLine(const QString& line, const QStringList& keys, double* values) {
+    const QStringList fields = line.split(',');
+    if (fields.size() != keys.size()) return false;
+    for (int i = 0; i < keys.size(); ++i) {
+        const QString field = fields[i].trimmed();
+        const QString prefix = keys[i] + '=';
+        if (!field.startsWith(prefix)) return false;
+        auto value = toNumber(field.mid(prefix.size()));
+        if (!value) return false;
+        values[i] = *value;
+    }
+    return true;
+}
+
+bool close(double a, double b) { return std::abs(a - b) <= 1e-9 * std::max(1.0, std::abs(a)); }
+
+// Writes the whole text with one write() on an append descriptor, then syncs.
+bool appendAtomically(const QString& path, const QByteArray& text) {
+    int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = ::write(fd, text.constData(), text.size()) == text.size() && ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+std::optional<Account> readAccount(const QString& dataFolder, QString* error) {
+    const QDir dir(dataFolder);
+    auto tooling = readNumberFile(dir.filePath("CoutO.dat"), error);
+    if (!tooling) return std::nullopt;
+    auto adjustment = readNumberFile(dir.filePath("CoutR.dat"), error);
+    if (!adjustment) return std::nullopt;
+    auto count = readNumberFile(dir.filePath("Nb_essai.dat"), error);
+    if (!count) return std::nullopt;
+    return Account{*tooling, *adjustment, static_cast<int>(std::lround(*count))};
+}
+
+bool parseSettingsLog(const QString& text, Trial& trial, QString* error) {
+    const QStringList lines = text.split('\n');
+    double results[3];
+    if (lines.size() < 2 || !parseLine(lines[0], {"A", "R", "L", "C", "F"}, trial.setting.data()) ||
+        !parseLine(lines[1], {"A1", "A2", "H"}, results)) {
+        *error = QStringLiteral("config_outillage.dat n'a pas la forme attendue");
+        return false;
+    }
+    trial.A1 = results[0];
+    trial.A2 = results[1];
+    trial.H = results[2];
+    return true;
+}
+
+QString csvHeader() { return kColumns.join(','); }
+
+QString csvRow(const Trial& t) {
+    QStringList f{t.time.toString(Qt::ISODateWithMs), QString::number(t.session)};
+    for (double v : t.setting) f << number(v);
+    f << number(t.A1) << number(t.A2) << number(t.H) << number(t.deviationA1())
+      << number(t.deviationA2()) << number(t.deviationH()) << number(t.tooling)
+      << number(t.adjustment) << number(t.total()) << QString::number(t.count)
+      << (t.charged ? "oui" : "non");
+    return f.join(',');
+}
+
+std::optional<Trial> parseCsvRow(const QString& line) {
+    const QStringList f = line.split(',');
+    if (f.size() != kColumns.size()) return std::nullopt;
+    Trial t;
+    t.time = QDateTime::fromString(f[0], Qt::ISODateWithMs);
+    bool sessionOk = false, countOk = false;
+    t.session = f[1].toInt(&sessionOk);
+    t.count = f[16].toInt(&countOk);
+    if (!t.time.isValid() || !sessionOk || t.session < 1 || !countOk || t.count < 1) return std::nullopt;
+    std::array<double, 14> v;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        auto x = toNumber(f[int(i) + 2]);
+        if (!x || !std::isfinite(*x)) return std::nullopt;
+        v[i] = *x;
+    }
+    std::copy(v.begin(), v.begin() + 5, t.setting.begin());
+    t.A1 = v[5];
+    t.A2 = v[6];
+    t.H = v[7];
+    t.tooling = v[11];
+    t.adjustment = v[12];
+    if (f[17] != "oui" && f[17] != "non") return std::nullopt;
+    t.charged = f[17] == "oui";
+    // The derived columns must agree: a row that was edited by hand does not.
+    if (!close(v[8], t.deviationA1()) || !close(v[9], t.deviationA2()) ||
+        !close(v[10], t.deviationH()) || !close(v[13], t.total()))
+        return std::nullopt;
+    return t;
+}
+
+JournalFile::JournalFile(QString path) : path_(std::move(path)) {}
+
+QString JournalFile::load() {
+    trials_.clear();
+    QFile file(path_);
+    if (!file.exists()) return {};
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("Le journal %1 est illisible.").arg(QDir::toNativeSeparators(path_));
+    const QByteArray content = file.readAll();
+    file.close();
+
+    QList<QByteArray> lines = content.split('\n');
+    // A last line without its line end was cut short.
+    if (lines.last().isEmpty()) lines.removeLast();
+    if (lines.isEmpty()) return {};
+
+    QByteArray bad;
+    if (QString::fromUtf8(lines.first()) != csvHeader()) {
+        bad = content;
+    } else {
+        for (int i = 1; i < lines.size(); ++i) {
+            const bool complete = i < lines.size() - 1 || content.endsWith('\n');
+            auto trial = complete ? parseCsvRow(QString::fromUtf8(lines[i])) : std::nullopt;
+            if (trial)
+                trials_.push_back(*trial);
+            else
+                bad += lines[i] + '\n';
+        }
+    }
+    if (bad.isEmpty()) return {};
+
+    const QString badPath = path_ + ".bad";
+    QSaveFile rewritten(path_);
+    QByteArray good = csvHeader().toUtf8() + '\n';
+    for (const Trial& t : trials_) good += csvRow(t).toUtf8() + '\n';
+    if (!appendAtomically(badPath, bad) || !rewritten.open(QIODevice::WriteOnly) ||
+        rewritten.write(good) != good.size() || !rewritten.commit())
+        return QStringLiteral("Le journal %1 est endommagé et n'a pas pu être réparé.")
+            .arg(QDir::toNativeSeparators(path_));
+    return QStringLiteral("Le journal était endommagé ou d'une autre version : %1 ligne(s) mises de côté "
+                          "dans %2, %3 essai(s) conservé(s).")
+        .arg(bad.count('\n'))
+        .arg(QDir::toNativeSeparators(badPath))
+        .arg(trials_.size());
+}
+
+bool JournalFile::append(const Trial& trial, QString* error) {
+    QByteArray line = csvRow(trial).toUtf8() + '\n';
+    // A new journal gets its header in the same write as its first row.
+    if (QFileInfo(path_).size() == 0) line.prepend(csvHeader().toUtf8() + '\n');
+    if (!appendAtomically(path_, line)) {
+        *error = QStringLiteral("Impossible d'écrire dans %1.").arg(QDir::toNativeSeparators(path_));
+        return false;
+    }
+    trials_.push_back(trial);
+    return true;
+}
+
+std::vector<Trial> sessionTrials(const std::vector<Trial>& all, int session) {
+    std::vector<Trial> out;
+    for (const Trial& t : all)
+        if (t.session == session) out.push_back(t);
+    return out;
+}

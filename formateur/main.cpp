@@ -1,0 +1,60 @@
+// The trainer's console, started in the simulator's working folder.
+#include "console_window.h"
+#include "errors.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char* argv[]) {
+    // The command-line exports show no window: no display is needed for them.
+    for (int i = 1; i < argc; ++i)
+        for (const char* batch : {"--report", "--csv", "--optimum"})
+            if (std::strcmp(argv[i], batch) == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; file numbers keep the point
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Console du formateur : journal, profils, score et faisabilité.");
+    parser.addHelpOption();
+    const QCommandLineOption report("report", "Écrit le rapport de la session en PDF et quitte.", "FICHIER.pdf");
+    const QCommandLineOption csv("csv", "Écrit le journal de la session en CSV et quitte.", "FICHIER.csv");
+    const QCommandLineOption optimum("optimum", "Affiche le meilleur réglage en JSON et quitte.");
+    const QCommandLineOption snapshot("snapshot", "Enregistre une image de la fenêtre et quitte.", "FICHIER.png");
+    parser.addOptions({report, csv, optimum, snapshot});
+    parser.process(app);
+
+    initializeSimulatorModules();
+    if (parser.isSet(optimum)) {
+        Scenario scenario;
+        const QString message = loadScenario(QDir("data").filePath("scenario.ini"), scenario);
+        if (!message.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(message));
+        try {
+            std::printf("%s\n", optimumJson(checkSolvability(scenario)).constData());
+            return 0;
+        } catch (const mclError& e) {
+            std::fprintf(stderr, "Vérification impossible : %s\n", e.what());
+            return 1;
+        }
+    }
+
+    ConsoleWindow window;
+    if (parser.isSet(report) || parser.isSet(csv)) {
+        bool ok = true;
+        if (parser.isSet(report)) ok = window.exportReport(parser.value(report)) && ok;
+        if (parser.isSet(csv)) ok = window.exportJournal(parser.value(csv)) && ok;
+        if (!ok) std::fprintf(stderr, "Écriture impossible.\n");
+        return ok ? 0 : 1;
+    }
+    window.show();
+    if (parser.isSet(snapshot)) {
+        QCoreApplication::processEvents();
+        return window.grab().save(parser.value(snapshot)) ? 0 : 1;
+    }
+    return app.exec();
+}

@@ -1,0 +1,94 @@
+#include "report.h"
+
+#include <QLocale>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextDocument>
+#include <QUrl>
+
+namespace {
+
+QString fr(double x, int decimals) { return QLocale(QLocale::French).toString(x, 'f', decimals); }
+
+}  // namespace
+
+QStringList tableTitles() {
+    return {"Heure", "N°", "A (°)", "R (mm)", "L (mm)", "C (mm)", "F (bars)", "A1 (°)", "A2 (°)",
+            "H (mm)", "Écart A1", "Écart A2", "Écart H", "Outillage (€)", "Réglage (€)", "Total (€)",
+            "Facturé", "Verdict"};
+}
+
+QStringList tableCells(const Trial& t, const Scenario& s) {
+    QStringList cells{t.time.toString("HH:mm:ss"), QString::number(t.count)};
+    for (double v : t.setting) cells << fr(v, 2);
+    cells << fr(t.A1, 3) << fr(t.A2, 3) << fr(t.H, 3) << fr(t.deviationA1(), 3) << fr(t.deviationA2(), 3)
+          << fr(t.deviationH(), 3) << fr(t.tooling, 0) << fr(t.adjustment, 0) << fr(t.total(), 0)
+          << (t.charged ? "oui" : "non") << verdictText(judge(t, s));
+    return cells;
+}
+
+namespace {
+
+QString reportHtml(const SessionReport& r, std::size_t skipped) {
+    const Scenario& s = r.scenario;
+    // Landscape: the chart beside the texts, the table across the page below.
+    QString html = QStringLiteral(
+                       "<h2>Console du formateur — rapport de session</h2>"
+                       "<table width=\"100%\"><tr><td width=\"45%\"><img src=\"chart\" width=\"330\"></td>"
+                       "<td>"
+                       "<p>Cible : A1 = 135°, A2 = 135°, H = 30,44 mm. Tolérances : ±%1°, ±%2°, ±%3 mm. "
+                       "Budget : %4 €.<br>Édité le %5.</p><p><b>%6</b></p>")
+                       .arg(fr(s.toleranceA1, 2), fr(s.toleranceA2, 2), fr(s.toleranceH, 2), fr(s.budget, 0),
+                            QLocale(QLocale::French).toString(QDateTime::currentDateTime(), "d MMMM yyyy à HH:mm"),
+                            r.score.toHtmlEscaped());
+    html += "<p><b>Faisabilité de l'exercice</b><br>" + r.solvability.toHtmlEscaped().replace('\n', "<br>") +
+            "</p></td></tr></table>";
+    if (skipped > 0)
+        html += QStringLiteral("<p>(%1 essais antérieurs non reproduits ici : voir le journal CSV.)</p>").arg(skipped);
+    html += "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"1\"><tr>";
+    for (const QString& title : tableTitles()) html += "<th class=\"cell\">" + title.toHtmlEscaped() + "</th>";
+    html += "</tr>";
+    for (std::size_t i = skipped; i < r.trials.size(); ++i) {
+        html += "<tr>";
+        for (const QString& cell : tableCells(r.trials[i], s)) html += "<td class=\"cell\">" + cell.toHtmlEscaped() + "</td>";
+        html += "</tr>";
+    }
+    return html + "</table>";
+}
+
+}  // namespace
+
+bool writeReportPdf(const QString& file, const SessionReport& r) {
+    QPdfWriter writer(file);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12),
+                                     QPageLayout::Millimeter));
+    writer.setResolution(200);
+    writer.setTitle("Rapport de session");
+    // The document lays out in points; it is scaled to the page's pixels.
+    const double scale = writer.resolution() / 72.0;
+    const QSizeF page = writer.pageLayout().paintRectPixels(writer.resolution()).size() / scale;
+
+    QTextDocument doc;
+    doc.setDefaultFont(QFont("DejaVu Sans", 8));
+    doc.setDefaultStyleSheet(".cell { font-size: 6pt; white-space: nowrap; }");
+    doc.addResource(QTextDocument::ImageResource, QUrl("chart"), r.chart);
+    doc.setPageSize(page);
+    // One page: the oldest rows give way when the session does not fit.
+    for (std::size_t skipped = 0;; ++skipped) {
+        doc.setHtml(reportHtml(r, skipped));
+        if (doc.pageCount() == 1 || skipped == r.trials.size()) break;
+    }
+    QPainter painter;
+    if (!painter.begin(&writer)) return false;
+    painter.scale(scale, scale);
+    doc.drawContents(&painter, QRectF(QPointF(0, 0), page));
+    return painter.end();
+}
+
+bool writeSessionCsv(const QString& file, const std::vector<Trial>& trials, const Scenario& scenario) {
+    QByteArray text = csvHeader().toUtf8() + ",verdict\n";
+    for (const Trial& t : trials) text += (csvRow(t) + ',' + verdictText(judge(t, scenario))).toUtf8() + '\n';
+    QSaveFile out(file);
+    return out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit();
+}

@@ -1,0 +1,139 @@
+#include "scenario.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QSaveFile>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString kVersionLine = QStringLiteral("version=1");
+
+struct Key {
+    const char* name;
+    double Scenario::*value;
+};
+const Key kKeys[] = {
+    {"tolerance_A1", &Scenario::toleranceA1},
+    {"tolerance_A2", &Scenario::toleranceA2},
+    {"tolerance_H", &Scenario::toleranceH},
+    {"budget", &Scenario::budget},
+};
+
+QByteArray scenarioText(const Scenario& s) {
+    QByteArray text = "# Console du formateur : tolérances (± degrés, ± mm) et budget (€)\n" +
+                      kVersionLine.toUtf8() + '\n';
+    for (const Key& k : kKeys)
+        text += QByteArray(k.name) + '=' +
+                QByteArray::number(s.*k.value, 'g', QLocale::FloatingPointShortest) + '\n';
+    return text;
+}
+
+// Only the ordinary layout: one "name=value" a line, positive finite values.
+bool applyLine(const QString& line, Scenario& s) {
+    const int eq = line.indexOf('=');
+    if (eq < 0) return false;
+    const QString name = line.left(eq).trimmed();
+    bool ok = false;
+    const double value = line.mid(eq + 1).trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value <= 0) return false;
+    for (const Key& k : kKeys)
+        if (name == k.name) {
+            s.*k.value = value;
+            return true;
+        }
+    return false;
+}
+
+QString fmt(double x, int decimals) { return QLocale(QLocale::French).toString(x, 'f', decimals); }
+
+}  // namespace
+
+bool Scenario::meets(double A1, double A2, double H) const {
+    return std::abs(A1 - kTargetA1) <= toleranceA1 && std::abs(A2 - kTargetA2) <= toleranceA2 &&
+           std::abs(H - kTargetH) <= toleranceH;
+}
+
+double Scenario::distance(const Trial& t) const {
+    return std::max({std::abs(t.deviationA1()) / toleranceA1, std::abs(t.deviationA2()) / toleranceA2,
+                     std::abs(t.deviationH()) / toleranceH});
+}
+
+QString loadScenario(const QString& path, Scenario& scenario) {
+    scenario = Scenario{};
+    QFile file(path);
+    if (!file.exists()) return {};
+    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("Le scénario %1 est illisible.").arg(path);
+    const QByteArray content = file.readAll();
+    file.close();
+
+    const QStringList lines = QString::fromUtf8(content).split('\n', Qt::SkipEmptyParts);
+    QStringList bad;
+    bool versionSeen = false;
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith('#')) continue;
+        if (line == kVersionLine)
+            versionSeen = true;
+        else if (!applyLine(line, scenario))
+            bad << raw;
+    }
+    if (!versionSeen) {
+        // From another version: none of its values is trusted.
+        scenario = Scenario{};
+        bad = lines;
+    }
+    if (bad.isEmpty()) return {};
+
+    QFile badFile(path + ".bad");
+    const bool setAside = badFile.open(QIODevice::Append) && badFile.write((bad.join('\n') + '\n').toUtf8()) > 0;
+    badFile.close();
+    if (!setAside || !saveScenario(path, scenario))
+        return QStringLiteral("Le scénario %1 est endommagé et n'a pas pu être réparé.").arg(path);
+    return QStringLiteral("Le scénario était endommagé ou d'une autre version : %1 ligne(s) mises de côté "
+                          "dans %2.bad, valeurs par défaut pour les autres réglages.")
+        .arg(bad.size())
+        .arg(path);
+}
+
+bool saveScenario(const QString& path, const Scenario& scenario) {
+    QSaveFile file(path);
+    const QByteArray text = scenarioText(scenario);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+}
+
+Verdict judge(const Trial& t, const Scenario& s) {
+    if (!s.meets(t)) return Verdict::OutOfTolerance;
+    return t.total() <= s.budget ? Verdict::InTolerance : Verdict::OverBudget;
+}
+
+QString verdictText(Verdict v) {
+    switch (v) {
+    case Verdict::InTolerance: return QStringLiteral("réussi");
+    case Verdict::OverBudget: return QStringLiteral("hors budget");
+    case Verdict::OutOfTolerance: return QStringLiteral("hors tolérance");
+    }
+    return {};
+}
+
+QString sessionScore(const std::vector<Trial>& session, const Scenario& s) {
+    if (session.empty()) return QStringLiteral("Aucun essai dans cette session.");
+    auto first = std::find_if(session.begin(), session.end(), [&](const Trial& t) { return s.meets(t); });
+    if (first != session.end())
+        return QStringLiteral("Pièce dans les tolérances à l'essai n° %1 pour %2 € (%3 du budget de %4 €).")
+            .arg(first->count)
+            .arg(fmt(first->total(), 0))
+            .arg(first->total() <= s.budget ? QStringLiteral("dans la limite") : QStringLiteral("au-delà"))
+            .arg(fmt(s.budget, 0));
+    auto best = std::min_element(session.begin(), session.end(), [&](const Trial& a, const Trial& b) {
+        return s.distance(a) < s.distance(b);
+    });
+    return QStringLiteral("Pas encore dans les tolérances. Meilleur essai n° %1 : écarts A1 %2°, A2 %3°, "
+                          "H %4 mm, soit %5 fois la tolérance ; dépensé %6 € sur %7 €.")
+        .arg(best->count)
+        .arg(fmt(best->deviationA1(), 2), fmt(best->deviationA2(), 2), fmt(best->deviationH(), 2),
+             fmt(s.distance(*best), 1), fmt(session.back().total(), 0), fmt(s.budget, 0));
+}

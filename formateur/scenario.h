@@ -1,0 +1,37 @@
+// The exercise as the trainer sets it: tolerances around the target part and
+// a budget, kept in data/scenario.ini; and the judgement of trials by it.
+#pragma once
+
+#include "journal.h"
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+struct Scenario {
+    double toleranceA1 = 1.0;  // ± degrees
+    double toleranceA2 = 1.0;  // ± degrees
+    double toleranceH = 0.5;   // ± mm
+    double budget = 10000.0;   // euros
+
+    bool meets(double A1, double A2, double H) const;
+    bool meets(const Trial& t) const { return meets(t.A1, t.A2, t.H); }
+    // The largest deviation measured in tolerances: 1 is the edge of the box.
+    double distance(const Trial& t) const;
+};
+
+// Reads FILE; missing values keep their defaults. Damaged lines, or the whole
+// file when it is from another version, are set aside in FILE.bad and the
+// file is rewritten with what was good. Returns the message for the trainer,
+// empty when all was well.
+QString loadScenario(const QString& path, Scenario& scenario);
+bool saveScenario(const QString& path, const Scenario& scenario);
+
+enum class Verdict { InTolerance, OverBudget, OutOfTolerance };
+Verdict judge(const Trial& t, const Scenario& s);
+QString verdictText(Verdict v);
+
+// The header line: the first trial in tolerance with its cost and count, or
+// how far the best trial still is.
+QString sessionScore(const std::vector<Trial>& session, const Scenario& s);

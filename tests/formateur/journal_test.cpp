@@ -1,0 +1,217 @@
+// The journal's rows and files, the scenario file and the scoring.
+#include "journal.h"
+#include "scenario.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray slurp(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+void spit(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+Trial trialWith(double A1, double A2, double H, int count = 1, double tooling = 2500, double adjustment = 350) {
+    Trial t;
+    t.time = QDateTime(QDate(2024, 3, 5), QTime(9, 30, 12, 345));
+    t.session = 1;
+    t.setting = {8, 8, 61, 34, 60};
+    t.A1 = A1;
+    t.A2 = A2;
+    t.H = H;
+    t.tooling = tooling;
+    t.adjustment = adjustment;
+    t.count = count;
+    t.charged = true;
+    return t;
+}
+
+TEST(SettingsLog, ReadsTheSimulatorsTwoLines) {
+    Trial t;
+    QString error;
+    ASSERT_TRUE(parseSettingsLog("A=16,   R=10,   L=65,   C=38,   F=80 \nA1=132.806,   A2=128.8776,   H=-0.5 \n",
+                                 t, &error));
+    EXPECT_EQ(t.setting, (std::array<double, 5>{16, 10, 65, 38, 80}));
+    EXPECT_EQ(t.A1, 132.806);
+    EXPECT_EQ(t.A2, 128.8776);
+    EXPECT_EQ(t.H, -0.5);
+}
+
+TEST(SettingsLog, RefusesWhatTheSimulatorDoesNotWrite) {
+    const char* cases[] = {
+        "",
+        "A=16,   R=10,   L=65,   C=38,   F=80 \n",                                      // one line
+        "A=16,   R=10,   L=65,   C=38 \nA1=1,   A2=2,   H=3 \n",                       // four values
+        "R=10,   A=16,   L=65,   C=38,   F=80 \nA1=1,   A2=2,   H=3 \n",               // order
+        "A=16,   R=10,   L=65,   C=38,   F=80 \nA1=1,5,   A2=2,   H=3 \n",             // decimal comma
+        "A=16,   R=10,   L=65,   C=38,   F=quatre \nA1=1,   A2=2,   H=3 \n",
+    };
+    for (const char* text : cases) {
+        Trial t;
+        QString error;
+        EXPECT_FALSE(parseSettingsLog(text, t, &error)) << text;
+        EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+TEST(CsvRow, RoundTripsAndRejectsDamage) {
+    const Trial t = trialWith(135.25, 134.5, 30.44 + 1.0 / 3);
+    const QString row = csvRow(t);
+    EXPECT_TRUE(row.startsWith("2024-03-05T09:30:12.345,1,8,8,61,34,60,135.25,134.5,"));
+    EXPECT_TRUE(row.endsWith(",2500,350,2850,1,oui"));
+    auto back = parseCsvRow(row);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->time, t.time);
+    EXPECT_EQ(back->H, t.H);  // shortest form still reads back exactly
+    EXPECT_EQ(back->charged, true);
+
+    QStringList fields = row.split(',');
+    struct Case {
+        int field;
+        const char* value;
+    };
+    const Case damaged[] = {{0, "hier"}, {1, "0"}, {7, "1,5"}, {9, "nan"}, {10, "0.3"},  // deviation disagrees
+                            {15, "9999"}, {16, "0"}, {17, "peut-être"}};
+    for (const Case& c : damaged) {
+        QStringList f = fields;
+        f[c.field] = c.value;
+        EXPECT_FALSE(parseCsvRow(f.join(','))) << c.field << " " << c.value;
+    }
+    EXPECT_FALSE(parseCsvRow(row + ",de trop"));
+}
+
+class JournalFileTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath("journal.csv");
+};
+
+TEST_F(JournalFileTest, AppendsRowsUnderOneHeader) {
+    JournalFile journal(path);
+    EXPECT_EQ(journal.load(), "");
+    QString error;
+    ASSERT_TRUE(journal.append(trialWith(130, 131, 29), &error));
+    ASSERT_TRUE(journal.append(trialWith(135, 135, 30.44, 2, 5000, 700), &error));
+    const QList<QByteArray> lines = slurp(path).split('\n');
+    ASSERT_EQ(lines.size(), 4);  // header, two rows, nothing after the last line end
+    EXPECT_EQ(lines[0], csvHeader().toUtf8());
+    JournalFile again(path);
+    EXPECT_EQ(again.load(), "");
+    ASSERT_EQ(again.trials().size(), 2u);
+    EXPECT_EQ(again.trials()[1].total(), 5700);
+}
+
+TEST_F(JournalFileTest, DamagedRowsAreSetAsideAndTheRestKept) {
+    const QByteArray good1 = csvRow(trialWith(130, 131, 29)).toUtf8();
+    const QByteArray good2 = csvRow(trialWith(136, 135, 30, 2)).toUtf8();
+    const QByteArray torn = good2.left(30);
+    spit(path, csvHeader().toUtf8() + "\n" + good1 + "\nn'importe quoi\n" + good2 + "\n" + torn);
+    JournalFile journal(path);
+    const QString message = journal.load();
+    EXPECT_TRUE(message.contains("2 ligne(s)")) << message.toStdString();
+    EXPECT_TRUE(message.contains("2 essai(s) conservé(s)")) << message.toStdString();
+    EXPECT_EQ(journal.trials().size(), 2u);
+    EXPECT_EQ(slurp(path + ".bad"), "n'importe quoi\n" + torn + "\n");
+    EXPECT_EQ(slurp(path), csvHeader().toUtf8() + "\n" + good1 + "\n" + good2 + "\n");
+    // Appending after the repair gives a whole journal again.
+    QString error;
+    ASSERT_TRUE(journal.append(trialWith(135, 135, 30.44, 3), &error));
+    JournalFile reread(path);
+    EXPECT_EQ(reread.load(), "");
+    EXPECT_EQ(reread.trials().size(), 3u);
+}
+
+TEST_F(JournalFileTest, AnotherVersionIsSetAsideWhole) {
+    const QByteArray old = "date;A;R;L;C;F\n2023-01-01;1;2;3;4;5\n";
+    spit(path, old);
+    JournalFile journal(path);
+    EXPECT_FALSE(journal.load().isEmpty());
+    EXPECT_TRUE(journal.trials().empty());
+    EXPECT_EQ(slurp(path + ".bad"), old);
+    EXPECT_EQ(slurp(path), csvHeader().toUtf8() + "\n");
+}
+
+class ScenarioFileTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath("scenario.ini");
+};
+
+TEST_F(ScenarioFileTest, DefaultsSaveAndReload) {
+    Scenario s;
+    EXPECT_EQ(loadScenario(path, s), "");  // no file: the defaults
+    EXPECT_EQ(s.toleranceA1, 1);
+    EXPECT_EQ(s.toleranceH, 0.5);
+    EXPECT_EQ(s.budget, 10000);
+    s.toleranceA2 = 0.25;
+    s.budget = 7000;
+    ASSERT_TRUE(saveScenario(path, s));
+    Scenario back;
+    EXPECT_EQ(loadScenario(path, back), "");
+    EXPECT_EQ(back.toleranceA2, 0.25);
+    EXPECT_EQ(back.budget, 7000);
+}
+
+TEST_F(ScenarioFileTest, DamagedLinesAreSetAsideGoodValuesKept) {
+    spit(path, "version=1\ntolerance_A1=2\ntolerance_H=-1\nbudget=beaucoup\ncouleur=bleu\n");
+    Scenario s;
+    EXPECT_TRUE(loadScenario(path, s).contains("3 ligne(s)"));
+    EXPECT_EQ(s.toleranceA1, 2);
+    EXPECT_EQ(s.toleranceH, 0.5);
+    EXPECT_EQ(s.budget, 10000);
+    EXPECT_EQ(slurp(path + ".bad"), "tolerance_H=-1\nbudget=beaucoup\ncouleur=bleu\n");
+    Scenario again;
+    EXPECT_EQ(loadScenario(path, again), "");  // rewritten clean
+    EXPECT_EQ(again.toleranceA1, 2);
+}
+
+TEST_F(ScenarioFileTest, AnotherVersionFallsBackToDefaults) {
+    spit(path, "version=7\ntolerance_A1=3\n");
+    Scenario s;
+    EXPECT_FALSE(loadScenario(path, s).isEmpty());
+    EXPECT_EQ(s.toleranceA1, 1);
+    EXPECT_EQ(slurp(path + ".bad"), "version=7\ntolerance_A1=3\n");
+}
+
+TEST(Scoring, VerdictAtTheEdgesOfTheToleranceAndBudget) {
+    const Scenario s;  // ±1°, ±1°, ±0.5 mm, 10 000 €
+    struct Case {
+        const char* name;
+        Trial trial;
+        Verdict expected;
+    };
+    const Case cases[] = {
+        {"on target", trialWith(135, 135, 30.44), Verdict::InTolerance},
+        {"A1 at +1", trialWith(136, 135, 30.44), Verdict::InTolerance},
+        {"A2 past -1", trialWith(135, 133.99, 30.44), Verdict::OutOfTolerance},
+        {"H past +0.5", trialWith(135, 135, 30.95), Verdict::OutOfTolerance},
+        {"budget reached", trialWith(135, 135, 30.44, 4, 7500, 2500), Verdict::InTolerance},
+        {"budget passed", trialWith(135, 135, 30.44, 5, 7500, 2850), Verdict::OverBudget},
+    };
+    for (const Case& c : cases) EXPECT_EQ(judge(c.trial, s), c.expected) << c.name;
+}
+
+TEST(Scoring, SessionScoreNamesTheFirstSuccessOrTheBestTry) {
+    const Scenario s;
+    EXPECT_EQ(sessionScore({}, s), "Aucun essai dans cette session.");
+    std::vector<Trial> session{trialWith(140, 135, 30.44, 1), trialWith(135, 137, 30.44, 2, 5000, 700),
+                               trialWith(135.5, 135, 30.44, 3, 5000, 1050), trialWith(135, 135, 30.44, 4, 7500, 1400)};
+    const QString success = sessionScore(session, s);
+    EXPECT_TRUE(success.contains("essai n° 3")) << success.toStdString();
+    EXPECT_TRUE(success.contains("6\u202f050 €") || success.contains("6 050 €")) << success.toStdString();
+    session.resize(2);
+    const QString best = sessionScore(session, s);
+    EXPECT_TRUE(best.contains("Meilleur essai n° 2")) << best.toStdString();
+    EXPECT_TRUE(best.contains("2,0 fois la tolérance")) << best.toStdString();
+}
+
+}  // namespace

@@ -1,0 +1,223 @@
+// The console beside the real simulator: a scripted session played by the
+// simulator is recorded trial by trial; the console's window and its
+// command-line exports are checked on the result.
+#include "console_window.h"
+#include "conversion.h"
+#include "report.h"
+#include "session.h"
+#include "var_.h"
+
+#include <QApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTableWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+#include <qcustomplot.h>
+
+#include <sys/wait.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kMain = SIMULATOR_PROGRAM;
+const std::string kConsole = FORMATEUR_PROGRAM;
+const std::string kTrial = "press \"Réalisation essai\"\n";
+
+// Polls, serving events, until the condition holds (or five seconds pass).
+template <typename Condition>
+bool waitFor(Condition condition) {
+    return QTest::qWaitFor(condition, 5000);
+}
+
+// The current folder for the life of the object.
+struct InFolder {
+    fs::path start = fs::current_path();
+    explicit InFolder(const fs::path& folder) { fs::current_path(folder); }
+    ~InFolder() { fs::current_path(start); }
+};
+
+// A1, A2, H with the built-in rows, as the log prints them.
+std::array<double, 3> loggedPrediction(const Setting& coded) {
+    Workspace emptyPoly;
+    InFolder in(emptyPoly.path());
+    mxArray A2, H;
+    mxArray A1 = mlfVar_(&A2, &H, mxArray::scalar(coded[0]), mxArray::scalar(coded[1]), mxArray::scalar(coded[2]),
+                         mxArray::scalar(coded[3]), mxArray::scalar(coded[4]));
+    auto logged = [](const mxArray& v) { return std::stod(num2strText(v.at(0))); };
+    return {logged(A1), logged(A2), logged(H)};
+}
+
+struct Step {
+    const char* moves;
+    Setting coded;
+    std::array<double, 5> real;
+    double tooling, adjustment;
+    int count;
+    bool charged;
+};
+// The sliders start at their right ends (coded 1).
+const Step kSession[] = {
+    {"slider 4 0\n", {1, 1, 1, 0, 1}, {16, 10, 65, 34, 80}, 2500, 350, 1, true},
+    {"slider 1 0\n", {0, 1, 1, 0, 1}, {8, 10, 65, 34, 80}, 5000, 700, 2, true},
+    {"", {0, 1, 1, 0, 1}, {8, 10, 65, 34, 80}, 5000, 700, 2, false},
+    {"slider 5 0\nslider 3 0\n", {0, 1, 0, 0, 0}, {8, 10, 61, 34, 60}, 5000, 1050, 3, true},
+    {"slider 2 0\n", {0, 0, 0, 0, 0}, {8, 8, 61, 34, 60}, 7500, 1400, 4, true},
+};
+
+// Plays the cost-table session in the folder; the recorder must follow.
+void playSession(const Workspace& w, const JournalFile& journal) {
+    const std::size_t before = journal.trials().size();
+    LiveSession simulator(kMain, w.path());
+    for (std::size_t i = 0; i < std::size(kSession); ++i) {
+        simulator.step(std::string(kSession[i].moves) + kTrial);
+        ASSERT_TRUE(waitFor([&] { return journal.trials().size() == before + i + 1; })) << "trial " << i + 1;
+    }
+    EXPECT_EQ(simulator.finish(), 0) << simulator.errors();
+}
+
+void expectSessionRows(const std::vector<Trial>& rows, int session) {
+    ASSERT_EQ(rows.size(), std::size(kSession));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Step& s = kSession[i];
+        const Trial& t = rows[i];
+        SCOPED_TRACE("trial " + std::to_string(i + 1));
+        EXPECT_EQ(t.session, session);
+        EXPECT_EQ(t.setting, s.real);
+        const auto p = loggedPrediction(s.coded);
+        EXPECT_EQ(t.A1, p[0]);
+        EXPECT_EQ(t.A2, p[1]);
+        EXPECT_EQ(t.H, p[2]);
+        EXPECT_DOUBLE_EQ(t.deviationH(), p[2] - 30.44);
+        EXPECT_EQ(t.tooling, s.tooling);
+        EXPECT_EQ(t.adjustment, s.adjustment);
+        EXPECT_EQ(t.total(), s.tooling + s.adjustment);
+        EXPECT_EQ(t.count, s.count);
+        EXPECT_EQ(t.charged, s.charged);
+        EXPECT_EQ(judge(t, Scenario{}), Verdict::OutOfTolerance);
+    }
+}
+
+QString journalPath(const Workspace& w) { return QString::fromStdString((w.path() / "data/journal.csv").string()); }
+
+TEST(ConsoleSession, RecordsEveryTrialAndANewSessionAtRestart) {
+    Workspace w;
+    JournalFile journal(journalPath(w));
+    TrialRecorder recorder(QString::fromStdString(w.path().string()), journal);
+    playSession(w, journal);
+    expectSessionRows(journal.trials(), 1);
+
+    // A restart of the simulator opens session 2, whose first trial is charged.
+    LiveSession again(kMain, w.path());
+    again.step(kTrial);
+    ASSERT_TRUE(waitFor([&] { return journal.trials().size() == 6; }));
+    EXPECT_EQ(again.finish(), 0);
+    const Trial& first = journal.trials().back();
+    EXPECT_EQ(first.session, 2);
+    EXPECT_EQ(first.count, 1);
+    EXPECT_TRUE(first.charged);
+
+    // What is on disk is what was shown, row for row.
+    JournalFile reread(journalPath(w));
+    EXPECT_EQ(reread.load(), "");
+    ASSERT_EQ(reread.trials().size(), 6u);
+    expectSessionRows(sessionTrials(reread.trials(), 1), 1);
+}
+
+TEST(ConsoleSession, DataFolderAwayAndBack) {
+    Workspace w;
+    JournalFile journal(journalPath(w));
+    TrialRecorder recorder(QString::fromStdString(w.path().string()), journal);
+    std::vector<bool> presence;
+    QObject::connect(&recorder, &TrialRecorder::dataFolderChanged, [&](bool present) { presence.push_back(present); });
+    LiveSession simulator(kMain, w.path());
+    simulator.step(kTrial);
+    ASSERT_TRUE(waitFor([&] { return journal.trials().size() == 1; }));
+
+    fs::rename(w.path() / "data", w.path() / "data.away");
+    ASSERT_TRUE(waitFor([&] { return presence == std::vector<bool>{false}; }));
+    EXPECT_FALSE(recorder.dataFolderPresent());
+    fs::rename(w.path() / "data.away", w.path() / "data");
+    ASSERT_TRUE(waitFor([&] { return presence == std::vector<bool>{false, true}; }));
+
+    // Coming back is not a trial; the next real one is recorded in the same session.
+    simulator.step("slider 3 0\n" + kTrial);
+    ASSERT_TRUE(waitFor([&] { return journal.trials().size() == 2; }));
+    EXPECT_EQ(journal.trials()[1].count, 2);
+    EXPECT_EQ(journal.trials()[1].session, 1);
+    EXPECT_TRUE(journal.trials()[1].charged);
+    EXPECT_EQ(simulator.finish(), 0);
+}
+
+TEST(ConsoleWindowTest, FollowsTheSessionAndHighlightsTheSelectedProfile) {
+    Workspace w;
+    w.write("data/config_outillage.dat", "A=16,   R=10,   L=65,   C=38,   F=80 \nA1=1,   A2=2,   H=3 \n");
+    InFolder in(w.path());
+    ConsoleWindow window;
+    auto* table = window.findChild<QTableWidget*>();
+    auto* chart = window.findChild<QCustomPlot*>();
+    ASSERT_TRUE(table && chart);
+    // The log that was there before the console started is not a trial.
+    EXPECT_EQ(table->rowCount(), 0);
+
+    LiveSession simulator(kMain, w.path());
+    simulator.step(kTrial);
+    ASSERT_TRUE(waitFor([&] { return table->rowCount() == 1; }));
+    simulator.step("slider 2 0\n" + kTrial);
+    ASSERT_TRUE(waitFor([&] { return table->rowCount() == 2; }));
+    simulator.step("slider 4 0\n" + kTrial);
+    ASSERT_TRUE(waitFor([&] { return table->rowCount() == 3; }));
+    EXPECT_EQ(simulator.finish(), 0);
+    EXPECT_EQ(table->item(2, 1)->text(), "3");
+    EXPECT_EQ(table->item(2, tableTitles().size() - 1)->text(), "hors tolérance");
+    EXPECT_EQ(chart->plottableCount(), 4);  // target and three trials
+
+    table->selectRow(1);
+    std::vector<QString> names;
+    for (int i = 0; i < chart->plottableCount(); ++i) names.push_back(chart->plottable(i)->name());
+    EXPECT_EQ(names, (std::vector<QString>{"Profil cible", "Essais précédents", "Dernier essai", "Essai n° 2 (sélection)"}));
+    EXPECT_TRUE(window.scoreText().startsWith("Pas encore dans les tolérances")) << window.scoreText().toStdString();
+}
+
+// The console as a process in the folder; its standard output.
+ScriptRun runConsole(const Workspace& w, const std::string& arguments) {
+    const std::string out = (w.path() / ".console.out").string();
+    const std::string command = "cd '" + w.path().string() + "' && '" + kConsole + "' " + arguments + " > '" + out + "'";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, w.read(".console.out"), ""};
+}
+
+TEST(ConsoleProgram, ExportsTheSessionAndTheOptimum) {
+    Workspace w;
+    {
+        JournalFile journal(journalPath(w));
+        TrialRecorder recorder(QString::fromStdString(w.path().string()), journal);
+        playSession(w, journal);
+    }
+    ASSERT_EQ(runConsole(w, "--csv session.csv --report rapport.pdf").status, 0);
+    const std::string csv = w.read("session.csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 6);
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), csvHeader().toStdString() + ",verdict");
+    EXPECT_NE(csv.find(",7500,1400,8900,4,oui,hors tolérance\n"), std::string::npos) << csv;
+    EXPECT_EQ(w.read("rapport.pdf").substr(0, 5), "%PDF-");
+
+    ScriptRun optimum = runConsole(w, "--optimum");
+    ASSERT_EQ(optimum.status, 0);
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(optimum.out)).object();
+    EXPECT_TRUE(json["dans_tolerances"].toBool());
+    EXPECT_NEAR(json["H"].toDouble(), 30.44, 1e-4);
+    EXPECT_GE(json["A"].toDouble(), 0);
+    EXPECT_LE(json["A"].toDouble(), 16);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Test discovery runs this too, without the tests' environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    initializeSimulatorModules();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
