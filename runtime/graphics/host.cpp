@@ -121,9 +121,10 @@ void installFaultHandlers() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-// Serves window events until the last window is closed.
-int serve(QApplication& app, QtView& view, Host& host) {
-    if (Tree::instance().figures().empty()) return 0;
+// Serves window events until the last window is closed. A start that failed
+// and left no window ends at once, and says so by its status.
+int serve(QApplication& app, QtView& view, Host& host, bool started) {
+    if (Tree::instance().figures().empty()) return started ? 0 : 1;
     host.endWithLastWindow(view);
     app.exec();
     return 0;
@@ -166,12 +167,12 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, con
 
     int status = 1;
     if (host.guarded([&] { mclRunInitializers(info); })) {
-        host.guarded([&] {
+        bool started = host.guarded([&] {
             mxArray answer[1];
             topLevel(0, answer, 0, nullptr);
         });
         std::istream& script = scriptFile.is_open() ? scriptFile : std::cin;
-        status = options.script ? playScript(app, script, view, info, host) : serve(app, view, host);
+        status = options.script ? playScript(app, script, view, info, host) : serve(app, view, host, started);
         host.guarded([&] { mclRunTerminators(info); });
     }
     tree.setCallbackRunner({});

@@ -53,4 +53,20 @@ if grep -q 'C=38,' "$work/data/config_outillage.dat"; then
   echo "the slider did not move: $(head -1 "$work/data/config_outillage.dat")" >&2
   exit 1
 fi
+
+# A start in a folder without data/ and poly/ shows its message, then ends
+# with a failure status once the operator has read it.
+kill "$app" 2>/dev/null || true
+mkdir "$work/empty"
+(cd "$work/empty" && exec "$program") &
+app=$!
+poll "xdotool search --onlyvisible --name '^Erreur$' >/dev/null 2>&1"
+# Return until the box takes it and the program ends.
+poll "! kill -0 $app 2>/dev/null || { xdotool key Return; false; }"
+status=0
+wait "$app" || status=$?
+if [ "$status" -ne 1 ]; then
+  echo "a failed start ended with status $status" >&2
+  exit 1
+fi
 echo "smoke: slider moved and trial recorded: $(head -1 "$work/data/config_outillage.dat")"
