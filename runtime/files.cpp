@@ -313,9 +313,9 @@ mxArray mlfFclose(const mxArray& id) {
 
 mxArray mlfFscanf(const mxArray& id, const mxArray& format) {
     OpenFile& file = fileFor(id, "Lecture de fichier");
-    std::string spec = format.toUtf8();
-    if (spec != "%f" && spec != "%g" && spec != "%e" && spec != "%d")
-        throw mclError("Format de lecture non pris en charge : « " + spec + " ».");
+    std::string wanted = format.toUtf8();
+    if (wanted != "%f" && wanted != "%g" && wanted != "%e" && wanted != "%d")
+        throw mclError("Format de lecture non pris en charge : « " + wanted + " ».");
     if (file.stream) throw mclError("Le fichier « " + file.name + " » est ouvert en écriture.");
     std::vector<double> numbers;
     double value = 0.0;

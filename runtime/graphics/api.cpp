@@ -2,7 +2,7 @@
 #include "graphics.h"
 
 #include "errors.h"
-#include "linespec.h"
+#include "plot_style.h"
 #include "tree.h"
 
 #include <cmath>
@@ -46,14 +46,14 @@ mxArray mlfNPlot(const mxArray& x, const mxArray& y, const mxArray& style, mclAr
     if (!isVectorOfNumbers(x) || !isVectorOfNumbers(y) || x.numel() != y.numel())
         throw mclError("plot : x et y doivent être deux vecteurs de nombres de même longueur.");
     if (!style.isChar()) throw mclError("plot : le style de ligne doit être un texte.");
-    graphics::LineSpec spec = graphics::parseLineSpec(style.toUtf8());
+    graphics::PlotStyle look = graphics::parsePlotStyle(style.toUtf8());
     double axes = tree().gca();
     prepareForPlot(axes);
     mclArgs args = {mxArray::text("XData"),     x,
                     mxArray::text("YData"),     y,
-                    mxArray::text("Color"),     mxArray::row({spec.color[0], spec.color[1], spec.color[2]}),
-                    mxArray::text("LineStyle"), mxArray::text(spec.lineStyle.c_str()),
-                    mxArray::text("Marker"),    mxArray::text(spec.marker.c_str())};
+                    mxArray::text("Color"),     mxArray::row({look.color[0], look.color[1], look.color[2]}),
+                    mxArray::text("LineStyle"), mxArray::text(look.lineStyle.c_str()),
+                    mxArray::text("Marker"),    mxArray::text(look.marker.c_str())};
     args.insert(args.end(), propertyValuePairs.begin(), propertyValuePairs.end());
     return mxArray::scalar(tree().create(Type::Line, axes, args));
 }

@@ -9,32 +9,32 @@
 namespace graphics {
 namespace {
 
-PropertySpec text(const char* name, const char* initial = "") {
+PropertyRule text(const char* name, const char* initial = "") {
     return {name, ValueKind::Text, {}, mxArray::text(initial)};
 }
 
-PropertySpec choice(const char* name, std::vector<const char*> words) {
+PropertyRule choice(const char* name, std::vector<const char*> words) {
     mxArray initial = mxArray::text(words.front());  // the first word is the default
     return {name, ValueKind::Choice, std::move(words), std::move(initial)};
 }
 
-PropertySpec of(const char* name, ValueKind kind, mxArray initial) {
+PropertyRule of(const char* name, ValueKind kind, mxArray initial) {
     return {name, kind, {}, std::move(initial)};
 }
 
-PropertySpec computed(const char* name) { return {name, ValueKind::Computed, {}, {}}; }
+PropertyRule computed(const char* name) { return {name, ValueKind::Computed, {}, {}}; }
 
 // Type, Parent, Children, Tag and Units, which every kind has, then its own.
-std::vector<PropertySpec> withCommon(std::vector<const char*> units, std::vector<PropertySpec> own) {
-    std::vector<PropertySpec> specs = {computed("Type"), computed("Parent"), computed("Children"),
+std::vector<PropertyRule> withCommon(std::vector<const char*> units, std::vector<PropertyRule> own) {
+    std::vector<PropertyRule> rules = {computed("Type"), computed("Parent"), computed("Children"),
                                        text("Tag"), choice("Units", std::move(units))};
-    for (auto& spec : own) specs.push_back(std::move(spec));
-    return specs;
+    for (auto& rule : own) rules.push_back(std::move(rule));
+    return rules;
 }
 
 const mxArray kGrey = mxArray::row({0.94, 0.94, 0.94});
 
-std::vector<PropertySpec> makeSpecs(Type type) {
+std::vector<PropertyRule> makeRules(Type type) {
     switch (type) {
     case Type::Root:
         return withCommon({"pixels"}, {computed("ScreenSize")});
@@ -80,8 +80,8 @@ std::vector<PropertySpec> makeSpecs(Type type) {
     return {};
 }
 
-[[noreturn]] void reject(const PropertySpec& spec, const std::string& expected) {
-    throw mclError("La valeur de « " + std::string(spec.name) + " » doit être " + expected + ".");
+[[noreturn]] void reject(const PropertyRule& rule, const std::string& expected) {
+    throw mclError("La valeur de « " + std::string(rule.name) + " » doit être " + expected + ".");
 }
 
 bool isText(const mxArray& v) { return v.isChar() && v.rows() <= 1; }
@@ -91,31 +91,31 @@ bool allFinite(const mxArray& v) {
     return std::all_of(v.real().begin(), v.real().end(), [](double x) { return std::isfinite(x); });
 }
 
-mxArray finiteRow(const PropertySpec& spec, const mxArray& v, std::size_t n1, std::size_t n2,
+mxArray finiteRow(const PropertyRule& rule, const mxArray& v, std::size_t n1, std::size_t n2,
                   const char* expected) {
     if (!isNumbers(v) || !isVector(v) || (v.numel() != n1 && v.numel() != n2) || !allFinite(v))
-        reject(spec, expected);
+        reject(rule, expected);
     return mxArray::row(v.real());
 }
 
-mxArray checkedChoice(const PropertySpec& spec, const mxArray& value) {
+mxArray checkedChoice(const PropertyRule& rule, const mxArray& value) {
     if (isText(value)) {
         std::string word = lowerCase(value.toUtf8());
-        for (const char* c : spec.choices)
+        for (const char* c : rule.choices)
             if (word == c) return mxArray::text(c);
     }
     std::string list;
-    for (const char* c : spec.choices) list += (list.empty() ? "" : ", ") + std::string(c);
-    reject(spec, "l'un de : " + list);
+    for (const char* c : rule.choices) list += (list.empty() ? "" : ", ") + std::string(c);
+    reject(rule, "l'un de : " + list);
 }
 
-mxArray checkedColor(const PropertySpec& spec, const mxArray& value) {
+mxArray checkedColor(const PropertyRule& rule, const mxArray& value) {
     if (isText(value))
         if (auto rgb = colorFromName(value.toUtf8())) return mxArray::row({(*rgb)[0], (*rgb)[1], (*rgb)[2]});
     if (isNumbers(value) && value.numel() == 3 &&
         std::all_of(value.real().begin(), value.real().end(), [](double x) { return x >= 0 && x <= 1; }))
         return mxArray::row(value.real());
-    reject(spec, "une couleur [r v b] aux composantes entre 0 et 1, ou un nom de couleur");
+    reject(rule, "une couleur [r v b] aux composantes entre 0 et 1, ou un nom de couleur");
 }
 
 }  // namespace
@@ -133,56 +133,56 @@ const char* typeName(Type type) {
     return "";
 }
 
-const std::vector<PropertySpec>& propertySpecs(Type type) {
-    static const std::array<std::vector<PropertySpec>, 7> all = {
-        makeSpecs(Type::Root), makeSpecs(Type::Figure), makeSpecs(Type::Axes),     makeSpecs(Type::Line),
-        makeSpecs(Type::Text), makeSpecs(Type::Legend), makeSpecs(Type::Uicontrol)};
+const std::vector<PropertyRule>& propertyRules(Type type) {
+    static const std::array<std::vector<PropertyRule>, 7> all = {
+        makeRules(Type::Root), makeRules(Type::Figure), makeRules(Type::Axes),     makeRules(Type::Line),
+        makeRules(Type::Text), makeRules(Type::Legend), makeRules(Type::Uicontrol)};
     return all[static_cast<std::size_t>(type)];
 }
 
-const PropertySpec* findProperty(Type type, std::string_view name) {
-    for (const auto& spec : propertySpecs(type))
-        if (equalsIgnoringCase(spec.name, name)) return &spec;
+const PropertyRule* findProperty(Type type, std::string_view name) {
+    for (const auto& rule : propertyRules(type))
+        if (equalsIgnoringCase(rule.name, name)) return &rule;
     return nullptr;
 }
 
-std::size_t propertyIndex(Type type, const PropertySpec& spec) {
-    return static_cast<std::size_t>(&spec - propertySpecs(type).data());
+std::size_t propertyIndex(Type type, const PropertyRule& rule) {
+    return static_cast<std::size_t>(&rule - propertyRules(type).data());
 }
 
-mxArray checkedValue(const PropertySpec& spec, const mxArray& value) {
-    switch (spec.kind) {
+mxArray checkedValue(const PropertyRule& rule, const mxArray& value) {
+    switch (rule.kind) {
     case ValueKind::Text:
         if (isText(value)) return value;
         if (value.isDouble() && value.isEmpty()) return mxArray::text(u"");
-        reject(spec, "un texte");
-    case ValueKind::Choice: return checkedChoice(spec, value);
-    case ValueKind::Color: return checkedColor(spec, value);
+        reject(rule, "un texte");
+    case ValueKind::Choice: return checkedChoice(rule, value);
+    case ValueKind::Color: return checkedColor(rule, value);
     case ValueKind::Rect:
-        return finiteRow(spec, value, 4, 4, "[gauche bas largeur hauteur], quatre nombres finis");
-    case ValueKind::Point: return finiteRow(spec, value, 2, 3, "[x y] ou [x y z], des nombres finis");
+        return finiteRow(rule, value, 4, 4, "[gauche bas largeur hauteur], quatre nombres finis");
+    case ValueKind::Point: return finiteRow(rule, value, 2, 3, "[x y] ou [x y z], des nombres finis");
     case ValueKind::Limits: {
-        mxArray limits = finiteRow(spec, value, 2, 2, "[min max], deux nombres finis avec min < max");
-        if (!(limits.at(0) < limits.at(1))) reject(spec, "[min max], deux nombres finis avec min < max");
+        mxArray limits = finiteRow(rule, value, 2, 2, "[min max], deux nombres finis avec min < max");
+        if (!(limits.at(0) < limits.at(1))) reject(rule, "[min max], deux nombres finis avec min < max");
         return limits;
     }
     case ValueKind::Number:
         if (isNumbers(value) && value.numel() == 1 && std::isfinite(value.at(0))) return value;
-        reject(spec, "un nombre fini");
+        reject(rule, "un nombre fini");
     case ValueKind::Positive:
         if (isNumbers(value) && value.numel() == 1 && std::isfinite(value.at(0)) && value.at(0) > 0) return value;
-        reject(spec, "un nombre positif");
+        reject(rule, "un nombre positif");
     case ValueKind::Vector:
         if (value.isDouble() && isVector(value)) return mxArray::row(value.real());
-        reject(spec, "un vecteur de nombres");
+        reject(rule, "un vecteur de nombres");
     case ValueKind::Labels:
         if (isText(value)) return mxArray::cell({value});
         if (value.isCell() && std::all_of(value.elements().begin(), value.elements().end(), isText))
             return mxArray::cell(value.elements());
-        reject(spec, "un texte ou une liste de textes");
+        reject(rule, "un texte ou une liste de textes");
     case ValueKind::Computed: break;
     }
-    throw mclError("La propriété « " + std::string(spec.name) + " » ne peut pas être modifiée.");
+    throw mclError("La propriété « " + std::string(rule.name) + " » ne peut pas être modifiée.");
 }
 
 std::optional<Rgb> colorFromName(std::string_view name) {

@@ -31,7 +31,7 @@ enum class ValueKind {
     Computed,  // read-only, answered by the tree
 };
 
-struct PropertySpec {
+struct PropertyRule {
     const char* name;         // as written in messages: "LineWidth"
     ValueKind kind;
     std::vector<const char*> choices;  // Choice: the accepted words, lower case
@@ -39,15 +39,15 @@ struct PropertySpec {
 };
 
 // The properties of a kind, in a fixed order.
-const std::vector<PropertySpec>& propertySpecs(Type type);
+const std::vector<PropertyRule>& propertyRules(Type type);
 // A property by name, any letter case; nullptr when the kind has none.
-const PropertySpec* findProperty(Type type, std::string_view name);
-// The position of a spec in propertySpecs(type).
-std::size_t propertyIndex(Type type, const PropertySpec& spec);
+const PropertyRule* findProperty(Type type, std::string_view name);
+// The position of a rule in propertyRules(type).
+std::size_t propertyIndex(Type type, const PropertyRule& rule);
 
 // The value as stored (choices in lower case, colours as [r g b], vectors as
 // rows); raises a French message naming the property when it does not fit.
-mxArray checkedValue(const PropertySpec& spec, const mxArray& value);
+mxArray checkedValue(const PropertyRule& rule, const mxArray& value);
 
 using Rgb = std::array<double, 3>;
 // "r", "red", ... ; nothing for other words.

@@ -30,7 +30,7 @@ void QtView::objectCreated(const Object& object) {
     }
 }
 
-void QtView::propertyChanged(const Object& object, const PropertySpec& property) {
+void QtView::propertyChanged(const Object& object, const PropertyRule& property) {
     switch (object.type()) {
     case Type::Figure:
         if (std::string_view(property.name) == "Position")

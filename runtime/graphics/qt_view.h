@@ -20,7 +20,7 @@ public:
     QtView& operator=(const QtView&) = delete;
 
     void objectCreated(const Object& object) override;
-    void propertyChanged(const Object& object, const PropertySpec& property) override;
+    void propertyChanged(const Object& object, const PropertyRule& property) override;
     void objectRemoved(const Object& object) override;
     std::array<double, 4> screenSize() const override;
     // Paints and serves everything but user input until the time is up.

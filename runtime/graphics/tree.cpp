@@ -19,10 +19,10 @@ constexpr std::array<double, 4> kDefaultScreen = {1, 1, 1024, 768};
     throw mclError("Propriété « " + std::string(name) + " » inconnue pour un objet " + typeName(type) + ".");
 }
 
-const PropertySpec& specOf(Type type, std::string_view name) {
-    const PropertySpec* spec = findProperty(type, name);
-    if (!spec) unknownProperty(type, name);
-    return *spec;
+const PropertyRule& ruleOf(Type type, std::string_view name) {
+    const PropertyRule* rule = findProperty(type, name);
+    if (!rule) unknownProperty(type, name);
+    return *rule;
 }
 
 // Data limits widened to round steps, so that the ends fall on ticks.
@@ -42,12 +42,12 @@ std::array<double, 2> roundedOutward(double low, double high) {
 
 Object::Object(double handle, Type type, double parent, std::uint64_t serial)
     : handle_(handle), type_(type), parent_(parent), serial_(serial) {
-    for (const auto& spec : propertySpecs(type)) values_.push_back(spec.initial);
+    for (const auto& rule : propertyRules(type)) values_.push_back(rule.initial);
     positionUnits_ = value("Units").toUtf8();
 }
 
 const mxArray& Object::value(std::string_view property) const {
-    return values_[propertyIndex(type_, specOf(type_, property))];
+    return values_[propertyIndex(type_, ruleOf(type_, property))];
 }
 
 std::string Object::text(std::string_view property) const { return value(property).toUtf8(); }
@@ -129,13 +129,13 @@ double Tree::create(Type type, double parent, const std::vector<mxArray>& args, 
     return handle;
 }
 
-const PropertySpec& Tree::store(Object& object, std::string_view property, const mxArray& value) {
-    const PropertySpec& spec = specOf(object.type(), property);
-    mxArray checked = checkedValue(spec, value);
+const PropertyRule& Tree::store(Object& object, std::string_view property, const mxArray& value) {
+    const PropertyRule& rule = ruleOf(object.type(), property);
+    mxArray checked = checkedValue(rule, value);
     auto slot = [&](std::string_view name) -> mxArray& {
-        return object.values_[propertyIndex(object.type(), specOf(object.type(), name))];
+        return object.values_[propertyIndex(object.type(), ruleOf(object.type(), name))];
     };
-    std::string name = lowerCase(spec.name);
+    std::string name = lowerCase(rule.name);
     if (name == "xlim" || name == "ylim") {
         slot(name + "mode") = mxArray::text("manual");
     } else if (name == "xlimmode" || name == "ylimmode") {
@@ -148,13 +148,13 @@ const PropertySpec& Tree::store(Object& object, std::string_view property, const
         object.positionUnits_ = slot("Units").toUtf8();
     }
     slot(name) = std::move(checked);
-    return spec;
+    return rule;
 }
 
 mxArray Tree::get(double handle, std::string_view property) const {
     const Object& o = object(handle);
-    const PropertySpec& spec = specOf(o.type(), property);
-    std::string name = lowerCase(spec.name);
+    const PropertyRule& rule = ruleOf(o.type(), property);
+    std::string name = lowerCase(rule.name);
     if (name == "type") return mxArray::text(typeName(o.type()));
     if (name == "parent") return o.type() == Type::Root ? mxArray() : mxArray::scalar(o.parent());
     if (name == "children")  // newest first
@@ -167,13 +167,13 @@ mxArray Tree::get(double handle, std::string_view property) const {
         auto limits = autoLimits(o, name == "xlim" ? "XData" : "YData");
         return mxArray::row({limits[0], limits[1]});
     }
-    return o.value(spec.name);
+    return o.value(rule.name);
 }
 
 void Tree::set(double handle, std::string_view property, const mxArray& value) {
     Object& o = mutableObject(handle);
-    const PropertySpec& spec = store(o, property, value);
-    if (view_) view_->propertyChanged(o, spec);
+    const PropertyRule& rule = store(o, property, value);
+    if (view_) view_->propertyChanged(o, rule);
 }
 
 void Tree::setFromView(double handle, std::string_view property, const mxArray& value) {

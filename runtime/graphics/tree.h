@@ -51,7 +51,7 @@ private:
     double parent_;
     std::uint64_t serial_;
     std::vector<double> children_;
-    std::vector<mxArray> values_;  // parallel to propertySpecs(type_)
+    std::vector<mxArray> values_;  // parallel to propertyRules(type_)
     std::string positionUnits_;
     std::optional<double> currentAxes_;  // figures only
 };
@@ -100,7 +100,7 @@ private:
     Tree();
     Object& mutableObject(double handle);
     // Stores a checked value with its side effects.
-    const PropertySpec& store(Object& object, std::string_view property, const mxArray& value);
+    const PropertyRule& store(Object& object, std::string_view property, const mxArray& value);
     std::array<double, 2> autoLimits(const Object& axes, const char* data) const;
     double newHandle(Type type) const;
     void forget(double handle);

@@ -15,7 +15,7 @@ public:
     virtual ~View() = default;
     // An object with all the properties of its creation call.
     virtual void objectCreated(const Object& object) = 0;
-    virtual void propertyChanged(const Object& object, const PropertySpec& property) = 0;
+    virtual void propertyChanged(const Object& object, const PropertyRule& property) = 0;
     // The top of a removed subtree, already out of the tree.
     virtual void objectRemoved(const Object& object) = 0;
     // [left bottom width height] of the primary screen, in pixels.

@@ -1,12 +1,12 @@
 // The object tree and the graphics calls, without a Qt view.
 #include "graphics_test_support.h"
-#include "linespec.h"
+#include "plot_style.h"
 #include "view.h"
 
 #include <cmath>
 
 using graphics::Object;
-using graphics::PropertySpec;
+using graphics::PropertyRule;
 using graphics::Type;
 
 namespace {
@@ -18,7 +18,7 @@ public:
     std::function<void()> duringPause;
 
     void objectCreated(const Object& o) override { events.push_back(std::string("created ") + typeName(o.type())); }
-    void propertyChanged(const Object&, const PropertySpec& p) override {
+    void propertyChanged(const Object&, const PropertyRule& p) override {
         events.push_back(std::string("changed ") + p.name);
     }
     void objectRemoved(const Object& o) override { events.push_back(std::string("removed ") + typeName(o.type())); }
@@ -248,13 +248,13 @@ TEST_F(GraphicsTree, LineStylesGiveColourStyleAndMarker) {
         {"--k", {0, 0, 0}, "--", "none"}, {"g-.", {0, 1, 0}, "-.", "none"}, {"", {0, 0, 1}, "-", "none"},
     };
     for (const auto& c : cases) {
-        auto spec = graphics::parseLineSpec(c.text);
-        EXPECT_EQ(spec.color, c.color) << c.text;
-        EXPECT_EQ(spec.lineStyle, c.style) << c.text;
-        EXPECT_EQ(spec.marker, c.marker) << c.text;
+        auto parsed = graphics::parsePlotStyle(c.text);
+        EXPECT_EQ(parsed.color, c.color) << c.text;
+        EXPECT_EQ(parsed.lineStyle, c.style) << c.text;
+        EXPECT_EQ(parsed.marker, c.marker) << c.text;
     }
     for (const char* wrong : {"rr", "q", "-:", "oo", "r-o-"})
-        EXPECT_EQ(errorOf([&] { graphics::parseLineSpec(wrong); }), "Style de ligne « " + std::string(wrong) + " » non reconnu.");
+        EXPECT_EQ(errorOf([&] { graphics::parsePlotStyle(wrong); }), "Style de ligne « " + std::string(wrong) + " » non reconnu.");
 
     double line = handle(mlfNPlot(Row({1, 2}), Row({3, 4}), T("bo-"), {T("LineWidth"), N(2)}));
     EXPECT_EQ(textOf(line, "Marker"), "o");

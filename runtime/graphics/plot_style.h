@@ -8,7 +8,7 @@
 
 namespace graphics {
 
-struct LineSpec {
+struct PlotStyle {
     Rgb color = {0, 0, 1};
     std::string lineStyle = "-";  // "-", "--", ":", "-." or "none"
     std::string marker = "none";  // "none", "o", "+", "*", ".", "x", "s", "d"
@@ -16,6 +16,6 @@ struct LineSpec {
 
 // Any order of at most one colour letter, one line style and one marker; a
 // marker without a line style draws markers alone. Raises for anything else.
-LineSpec parseLineSpec(std::string_view text);
+PlotStyle parsePlotStyle(std::string_view text);
 
 }  // namespace graphics

@@ -1,4 +1,4 @@
-#include "linespec.h"
+#include "plot_style.h"
 
 #include "errors.h"
 
@@ -7,7 +7,7 @@
 
 namespace graphics {
 
-LineSpec parseLineSpec(std::string_view text) {
+PlotStyle parsePlotStyle(std::string_view text) {
     static constexpr std::string_view kStyles[] = {"--", "-.", "-", ":"};  // two-character ones first
     static constexpr std::string_view kMarkers = "o+*.xsd";
     auto fail = [&] { throw mclError("Style de ligne « " + std::string(text) + " » non reconnu."); };
@@ -34,11 +34,11 @@ LineSpec parseLineSpec(std::string_view text) {
             fail();
         }
     }
-    LineSpec spec;
-    if (color) spec.color = *color;
-    if (marker) spec.marker = *marker;
-    spec.lineStyle = style ? *style : marker ? "none" : "-";
-    return spec;
+    PlotStyle look;
+    if (color) look.color = *color;
+    if (marker) look.marker = *marker;
+    look.lineStyle = style ? *style : marker ? "none" : "-";
+    return look;
 }
 
 }  // namespace graphics
