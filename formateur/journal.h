@@ -2,6 +2,8 @@
 // files it leaves in data/, kept in data/journal.csv.
 #pragma once
 
+#include "facts.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -11,7 +13,7 @@
 #include <vector>
 
 // The target part.
-constexpr double kTargetA1 = 135.0, kTargetA2 = 135.0, kTargetH = 30.44;
+constexpr double kTargetA1 = facts::kTarget.A1, kTargetA2 = facts::kTarget.A2, kTargetH = facts::kTarget.H;
 
 struct Trial {
     QDateTime time;
@@ -33,7 +35,10 @@ struct Trial {
 struct Account {
     double tooling = 0, adjustment = 0;
     int count = 0;
-    bool isFreshStart() const { return tooling == 2500 && adjustment == 350 && count == 0; }
+    bool isFreshStart() const {
+        return tooling == facts::kStartAccount.tooling && adjustment == facts::kStartAccount.adjustment &&
+               count == facts::kStartAccount.count;
+    }
 };
 std::optional<Account> readAccount(const QString& dataFolder, QString* error);
 // Fills the setting and the predictions of a trial from the log's two lines.

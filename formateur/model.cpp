@@ -2,16 +2,13 @@
 
 #include "calcul_pts.h"
 #include "deg2rad.h"
+#include "facts.h"
 #include "journal.h"
 #include "three_var.h"
 #include "v_reelle2cr.h"
 #include "var_.h"
 
 namespace {
-
-// The slider ranges, A, R, L, C, F: [binf, bsup].
-constexpr double kLow[5] = {0, 6, 57, 30, 40};
-constexpr double kHigh[5] = {16, 10, 65, 38, 80};
 
 std::array<double, 3> evaluate(const Setting& x) {
     mxArray A2, H;
@@ -92,5 +89,6 @@ QVector<QPointF> profilePoints(double A1, double A2, double H) {
 }
 
 double realValue(int i, double coded) {
-    return mlfV_reelle2cr(mxArray::scalar(coded), mxArray::scalar(kHigh[i]), mxArray::scalar(kLow[i])).at(0);
+    const facts::Variable& v = facts::kVariables[i];
+    return mlfV_reelle2cr(mxArray::scalar(coded), mxArray::scalar(v.max), mxArray::scalar(v.min)).at(0);
 }

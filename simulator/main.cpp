@@ -1,6 +1,7 @@
 #include "main.h"
 
 #include "calcul_pts.h"
+#include "facts.h"
 #include "graphics.h"
 #include "v_reelle2cr.h"
 #include "var_.h"
@@ -17,7 +18,21 @@ mclGlobalVariable CoutO("CoutO"), CoutR("CoutR"), Nb_essai("Nb_essai"), ax("ax")
 namespace {
 
 mxArray t(const char* text) { return mxArray::text(text); }
+mxArray t(const std::string& text) { return mxArray::text(text); }
 mxArray n(double value) { return mxArray::scalar(value); }
+
+// The texts of a variable's slider row and of the target part, from the facts.
+const facts::Variable& variable(int i) { return facts::kVariables[i]; }
+std::string realText(double value, const char* unit) { return num2strText(value) + unit; }
+mxArray name(int i) { return t(variable(i).label); }
+mxArray startValue(int i) {
+    return t(std::string(variable(i).symbol) + "=" + realText(variable(i).max, variable(i).unit));
+}
+mxArray lowBound(int i) { return t(realText(variable(i).min, variable(i).unit)); }
+mxArray highBound(int i) { return t(realText(variable(i).max, variable(i).unit)); }
+mxArray targetText(const char* symbol, double value, const char* unit) {
+    return t(std::string("(cible ") + symbol + "=" + realText(value, unit) + ")");
+}
 
 // How a text control looks: its alignment, and whether (and where in the
 // property order) it is bold.
@@ -81,40 +96,40 @@ struct Constants {
     std::vector<Control> controls = {
         {Style::Frame, mxArray::row({0.03, 0.57, 0.45, 0.38}), {}, Look::None, {}, 0},
         {Style::Text, mxArray::row({0.035, 0.91, 0.18, 0.05}), t(" Réglage du procédé"), Look::TitleBoldLeft, {}, 0},
-        {Style::Text, mxArray::row({0.04, 0.86, 0.15, 0.05}), t("Angle matrice"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.16, 0.86, 0.15, 0.05}), t("A=16°"), Look::Left, {}, 6},
+        {Style::Text, mxArray::row({0.04, 0.86, 0.15, 0.05}), name(0), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.16, 0.86, 0.15, 0.05}), startValue(0), Look::Left, {}, 6},
         {Style::Slider, mxArray::row({0.25, 0.88, 0.2, 0.03}), {}, Look::None, t(" slider1"), 1},
-        {Style::Text, mxArray::row({0.04, 0.8, 0.15, 0.05}), t("Rayon matrice"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.16, 0.8, 0.15, 0.05}), t("R=10mm"), Look::Left, {}, 7},
+        {Style::Text, mxArray::row({0.04, 0.8, 0.15, 0.05}), name(1), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.16, 0.8, 0.15, 0.05}), startValue(1), Look::Left, {}, 7},
         {Style::Slider, mxArray::row({0.25, 0.82, 0.2, 0.03}), {}, Look::None, t(" slider2"), 2},
-        {Style::Text, mxArray::row({0.04, 0.74, 0.15, 0.05}), t("Largeur matrice"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.16, 0.74, 0.15, 0.05}), t("L=65mm"), Look::Left, {}, 8},
+        {Style::Text, mxArray::row({0.04, 0.74, 0.15, 0.05}), name(2), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.16, 0.74, 0.15, 0.05}), startValue(2), Look::Left, {}, 8},
         {Style::Slider, mxArray::row({0.25, 0.76, 0.2, 0.03}), {}, Look::None, t(" slider3"), 3},
-        {Style::Text, mxArray::row({0.16, 0.68, 0.15, 0.05}), t("C=38mm"), Look::Left, {}, 9},
-        {Style::Text, mxArray::row({0.04, 0.68, 0.12, 0.05}), t("Course poinçon"), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.16, 0.68, 0.15, 0.05}), startValue(3), Look::Left, {}, 9},
+        {Style::Text, mxArray::row({0.04, 0.68, 0.12, 0.05}), name(3), Look::Left, {}, 0},
         {Style::Slider, mxArray::row({0.25, 0.7, 0.2, 0.03}), {}, Look::None, t(" slider4"), 4},
-        {Style::Text, mxArray::row({0.04, 0.62, 0.15, 0.05}), t("Force SF"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.16, 0.62, 0.15, 0.05}), t("F=80bars"), Look::Left, {}, 10},
+        {Style::Text, mxArray::row({0.04, 0.62, 0.15, 0.05}), name(4), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.16, 0.62, 0.15, 0.05}), startValue(4), Look::Left, {}, 10},
         {Style::Slider, mxArray::row({0.25, 0.64, 0.2, 0.03}), {}, Look::None, t(" slider5"), 5},
-        {Style::Text, mxArray::row({0.25, 0.91, 0.05, 0.025}), t("0°"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.42, 0.91, 0.05, 0.025}), t("16°"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.25, 0.85, 0.05, 0.025}), t("6mm"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.42, 0.85, 0.05, 0.025}), t("10mm"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.25, 0.79, 0.05, 0.025}), t("57mm"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.42, 0.79, 0.05, 0.025}), t("65mm"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.25, 0.73, 0.05, 0.025}), t("30mm"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.42, 0.73, 0.05, 0.025}), t("38mm"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.25, 0.67, 0.05, 0.025}), t("40bars"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.42, 0.67, 0.05, 0.025}), t("80bars"), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.25, 0.91, 0.05, 0.025}), lowBound(0), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.42, 0.91, 0.05, 0.025}), highBound(0), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.25, 0.85, 0.05, 0.025}), lowBound(1), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.42, 0.85, 0.05, 0.025}), highBound(1), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.25, 0.79, 0.05, 0.025}), lowBound(2), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.42, 0.79, 0.05, 0.025}), highBound(2), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.25, 0.73, 0.05, 0.025}), lowBound(3), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.42, 0.73, 0.05, 0.025}), highBound(3), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.25, 0.67, 0.05, 0.025}), lowBound(4), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.42, 0.67, 0.05, 0.025}), highBound(4), Look::Left, {}, 0},
         {Style::PushButton, mxArray::row({0.275, 0.58, 0.15, 0.05}), t("Réalisation essai"), Look::None, t(" Trial"), 0},
         {Style::Frame, mxArray::row({0.51, 0.75, 0.45, 0.2}), {}, Look::None, {}, 0},
         {Style::Text, mxArray::row({0.515, 0.91, 0.28, 0.05}), t(" Paramètres géométriques pièce"), Look::TitleBoldLeft, {}, 0},
         {Style::Text, mxArray::row({0.52, 0.86, 0.15, 0.05}), t("A1="), Look::Left, {}, 100},
         {Style::Text, mxArray::row({0.52, 0.81, 0.15, 0.05}), t("A2="), Look::Left, {}, 101},
         {Style::Text, mxArray::row({0.52, 0.76, 0.15, 0.05}), t("H = "), Look::Left, {}, 102},
-        {Style::Text, mxArray::row({0.75, 0.86, 0.15, 0.05}), t("(cible A1=135°)"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.75, 0.81, 0.15, 0.05}), t("(cible A2=135°)"), Look::Left, {}, 0},
-        {Style::Text, mxArray::row({0.75, 0.76, 0.15, 0.05}), t("(cible H=30.44mm)"), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.75, 0.86, 0.15, 0.05}), targetText("A1", facts::kTarget.A1, "°"), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.75, 0.81, 0.15, 0.05}), targetText("A2", facts::kTarget.A2, "°"), Look::Left, {}, 0},
+        {Style::Text, mxArray::row({0.75, 0.76, 0.15, 0.05}), targetText("H", facts::kTarget.H, "mm"), Look::Left, {}, 0},
         {Style::Frame, mxArray::row({0.67, 0.06, 0.3, 0.4}), {}, Look::None, {}, 0},
         {Style::Text, mxArray::row({0.675, 0.42, 0.15, 0.05}), t(" Coût des essais"), Look::TitleBoldLeft, {}, 0},
         {Style::Text, mxArray::row({0.68, 0.37, 0.15, 0.05}), t("Coût outillage (€)="), Look::Left, {}, 0},
@@ -130,20 +145,30 @@ struct Constants {
     // Slider cases and the variables behind them, in the order A, R, L, C, F.
     std::array<mxArray, 5> sliderWords{t("slider1"), t("slider2"), t("slider3"), t("slider4"), t("slider5")};
     mxArray Trial = t("Trial");
-    std::array<mxArray, 5> binf{n(0), n(6), n(57), n(30), n(40)};
-    std::array<mxArray, 5> bsup{n(16), n(10), n(65), n(38), n(80)};
-    std::array<mxArray, 5> labelPrefix{t("A="), t("R="), t("L="), t("C="), t("F=")};
-    std::array<mxArray, 5> unit{t("°"), t("mm"), t("mm"), t("mm"), t("bars")};
-    std::array<bool, 5> changesTooling{true, true, false, false, false};
+    std::array<mxArray, 5> binf, bsup, labelPrefix, unit;
+    std::array<bool, 5> changesTooling;
     // Cost account and files.
-    mxArray data = t("data"), parent = t(".."), w = t("w"), r = t("r");
-    mxArray CoutO_dat = t("CoutO.dat"), CoutR_dat = t("CoutR.dat"), Nb_essai_dat = t("Nb_essai.dat"),
-            config_outillage_dat = t("config_outillage.dat");
+    mxArray data = t(facts::kDataFolder), parent = t(".."), w = t("w"), r = t("r");
+    mxArray CoutO_dat = t(facts::kToolingFile), CoutR_dat = t(facts::kAdjustmentFile),
+            Nb_essai_dat = t(facts::kCountFile), config_outillage_dat = t(facts::kSettingsLogFile);
     mxArray numberFormat = t("%f "), lineFormat = t("%s \\n"), readFormat = t("%f");
-    mxArray toolingCharge = n(2500), adjustmentCharge = n(350), startCount = n(0);
+    mxArray toolingCharge = n(facts::kToolingCharge), adjustmentCharge = n(facts::kAdjustmentCharge);
+    mxArray startTooling = n(facts::kStartAccount.tooling),
+            startAdjustment = n(facts::kStartAccount.adjustment),
+            startCount = n(facts::kStartAccount.count);
     std::array<mxArray, 5> settingSeparator{t("A="), t(",   R="), t(",   L="), t(",   C="), t(",   F=")};
     mxArray resultA1 = t("A1="), resultA2 = t(",   A2="), resultH = t(",   H=");
     mxArray labelA1 = t("A1="), labelA2 = t("A2="), labelH = t("H="), firstCount = t("1");
+
+    Constants() {
+        for (int i = 0; i < 5; ++i) {
+            binf[i] = n(variable(i).min);
+            bsup[i] = n(variable(i).max);
+            labelPrefix[i] = t(std::string(variable(i).symbol) + "=");
+            unit[i] = t(variable(i).unit);
+            changesTooling[i] = variable(i).tooling;
+        }
+    }
 };
 mclModuleConstants<Constants> k("main");
 
@@ -296,8 +321,8 @@ void buildWindow() {
         mclFolderScope inData(K.data);
         mclInitGlobal(reglage) = K.zero;
         mclInitGlobal(outillage) = K.zero;
-        writeNumber(K.CoutO_dat, K.toolingCharge);
-        writeNumber(K.CoutR_dat, K.adjustmentCharge);
+        writeNumber(K.CoutO_dat, K.startTooling);
+        writeNumber(K.CoutR_dat, K.startAdjustment);
         writeNumber(K.Nb_essai_dat, K.startCount);
         inData.leave(K.parent);
     }

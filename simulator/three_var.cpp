@@ -1,13 +1,15 @@
 #include "three_var.h"
 
+#include "facts.h"
 #include "var_.h"
 
 namespace {
 
 struct Constants {
-    mxArray targetAngle = mxArray::scalar(135);
+    mxArray targetA1 = mxArray::scalar(facts::kTarget.A1);
+    mxArray targetA2 = mxArray::scalar(facts::kTarget.A2);
+    mxArray targetHeight = mxArray::scalar(facts::kTarget.H);
     mxArray square = mxArray::scalar(2);
-    mxArray targetHeight = mxArray::scalar(30.44);
 };
 mclModuleConstants<Constants> k("three_var");
 
@@ -21,8 +23,8 @@ mxArray Mthree_var(int /*nargout*/, mclInput v) {
     auto squaredDeviation = [](const mxArray& target, const mxArray& value) {
         return mclMpower(mclMinus(target, value), k->square);
     };
-    return mclPlus(mclPlus(squaredDeviation(k->targetAngle, PGP1),
-                           squaredDeviation(k->targetAngle, PGP2)),
+    return mclPlus(mclPlus(squaredDeviation(k->targetA1, PGP1),
+                           squaredDeviation(k->targetA2, PGP2)),
                    squaredDeviation(k->targetHeight, PGP3));
 }
 

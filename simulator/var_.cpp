@@ -1,5 +1,7 @@
 #include "var_.h"
 
+#include "facts.h"
+
 #include <array>
 #include <cmath>
 #include <string>
@@ -7,11 +9,12 @@
 namespace {
 
 struct Constants {
-    mxArray poly = mxArray::text("poly");
+    mxArray poly = mxArray::text(facts::kCoefficientFolder);
     mxArray parent = mxArray::text("..");
     // A1, A2, H: the files and the built-in rows in the same order.
-    std::array<mxArray, 3> files = {mxArray::text("A1.poly"), mxArray::text("A2.poly"),
-                                    mxArray::text("H.poly")};
+    std::array<mxArray, 3> files = {mxArray::text(facts::kModels[0].file),
+                                    mxArray::text(facts::kModels[1].file),
+                                    mxArray::text(facts::kModels[2].file)};
     mxArray readMode = mxArray::text("r");
     mxArray numbers = mxArray::text("%f");
     mxArray zero = mxArray::scalar(0);
