@@ -9,40 +9,12 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSplitter>
 #include <QStatusBar>
-#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <cmath>
-
-#include <qcustomplot.h>
-
-namespace {
-
-QVector<double> xs(const QVector<QPointF>& p) {
-    QVector<double> out;
-    for (const QPointF& q : p) out << q.x();
-    return out;
-}
-QVector<double> ys(const QVector<QPointF>& p) {
-    QVector<double> out;
-    for (const QPointF& q : p) out << q.y();
-    return out;
-}
-
-QCPCurve* addProfile(QCustomPlot* chart, const QVector<QPointF>& points, const QPen& pen, const QString& name) {
-    auto* curve = new QCPCurve(chart->xAxis, chart->yAxis);
-    curve->setData(xs(points), ys(points));
-    curve->setPen(pen);
-    curve->setName(name);
-    return curve;
-}
-
-}  // namespace
 
 ConsoleWindow::ConsoleWindow(QWidget* parent)
     : QMainWindow(parent),
@@ -54,25 +26,13 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     QStringList problems{journal_.load(), loadScenario(scenarioPath_, scenario_)};
     recorder_ = new TrialRecorder(QDir::currentPath(), journal_, this);
 
-    createChart();
-    createTable();
-    score_ = new QLabel;
-    score_->setWordWrap(true);
-    QFont bold = score_->font();
-    bold.setBold(true);
-    score_->setFont(bold);
-
-    auto* splitter = new QSplitter;
-    splitter->addWidget(table_);
-    splitter->addWidget(chart_);
-    splitter->setStretchFactor(0, 1);
-    splitter->setSizes({1110, 390});
+    session_ = new SessionView;
+    session_->setScenario(scenario_);
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
     layout->addWidget(createScenarioBox());
-    layout->addWidget(score_);
-    layout->addWidget(splitter, 1);
+    layout->addWidget(session_, 1);
     layout->addWidget(createSolvabilityBox());
     setCentralWidget(central);
     resize(1500, 800);
@@ -160,93 +120,18 @@ QWidget* ConsoleWindow::createSolvabilityBox() {
     return box;
 }
 
-void ConsoleWindow::createChart() {
-    chart_ = new QCustomPlot;
-    chart_->setMinimumWidth(360);
-    chart_->xAxis->setRange(0, 80);
-    chart_->yAxis->setRange(0, 45);
-    chart_->xAxis->setLabel("x (mm)");
-    chart_->yAxis->setLabel("y (mm)");
-    chart_->legend->setVisible(true);
-    chart_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
-}
-
-void ConsoleWindow::createTable() {
-    table_ = new QTableWidget(0, tableTitles().size());
-    table_->setHorizontalHeaderLabels(tableTitles());
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->verticalHeader()->setVisible(false);
-    QFont compact = table_->font();
-    compact.setPointSizeF(compact.pointSizeF() * 0.9);
-    table_->setFont(compact);
-    connect(table_, &QTableWidget::itemSelectionChanged, this, &ConsoleWindow::redrawProfiles);
-}
-
 void ConsoleWindow::showSession() {
-    session_.clear();
-    shapes_.clear();
-    table_->setRowCount(0);
-    for (const Trial& t : sessionTrials(journal_.trials(), journal_.lastSession())) appendRow(t);
-    table_->resizeColumnsToContents();
-    score_->setText(scoreText());
-    redrawProfiles();
+    session_->showTrials(sessionTrials(journal_.trials(), journal_.lastSession()));
 }
 
 void ConsoleWindow::addTrial(const Trial& trial) {
-    if (!session_.empty() && session_.back().session != trial.session) {
+    if (!session_->trials().empty() && session_->trials().back().session != trial.session)
         showSession();  // a new session replaces the old one on screen
-        return;
-    }
-    appendRow(trial);
-    table_->scrollToBottom();
-    score_->setText(scoreText());
-    redrawProfiles();
+    else
+        session_->addTrial(trial);
 }
 
-void ConsoleWindow::appendRow(const Trial& trial) {
-    session_.push_back(trial);
-    shapes_.push_back(profilePoints(trial.A1, trial.A2, trial.H));
-    const int row = table_->rowCount();
-    table_->insertRow(row);
-    const QStringList cells = tableCells(trial, scenario_);
-    const Verdict verdict = judge(trial, scenario_);
-    const QColor tint = verdict == Verdict::InTolerance  ? QColor(210, 240, 210)
-                        : verdict == Verdict::OverBudget ? QColor(250, 235, 200)
-                                                         : QColor(250, 215, 215);
-    for (int c = 0; c < cells.size(); ++c) {
-        auto* item = new QTableWidgetItem(cells[c]);
-        if (c == cells.size() - 1) item->setBackground(tint);
-        item->setTextAlignment(c == 0 || c >= cells.size() - 2 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
-        table_->setItem(row, c, item);
-    }
-}
-
-QString ConsoleWindow::scoreText() const { return sessionScore(session_, scenario_); }
-
-void ConsoleWindow::redrawProfiles() {
-    chart_->clearPlottables();
-    addProfile(chart_, profilePoints(kTargetA1, kTargetA2, kTargetH), QPen(Qt::red, 2, Qt::DotLine),
-               "Profil cible");
-    const int last = int(session_.size()) - 1;
-    const QModelIndexList rows = table_->selectionModel()->selectedRows();
-    const int selected = rows.isEmpty() ? -1 : rows.first().row();
-    // Drawn in this order so that the latest and the selected profile lie on top.
-    bool faintInLegend = false;
-    for (int i = 0; i < last; ++i) {
-        if (i == selected) continue;
-        auto* curve = addProfile(chart_, shapes_[i], QPen(QColor(70, 90, 200, 70), 1.2), "Essais précédents");
-        if (faintInLegend) curve->removeFromLegend();
-        faintInLegend = true;
-    }
-    if (last >= 0) addProfile(chart_, shapes_[last], QPen(QColor(0, 0, 255), 3), "Dernier essai");
-    if (selected >= 0 && selected <= last)
-        addProfile(chart_, shapes_[selected], QPen(QColor(255, 140, 0), 3, Qt::DashLine),
-                   QStringLiteral("Essai n° %1 (sélection)").arg(session_[selected].count));
-    // Trials can come faster than the screen needs them.
-    chart_->replot(QCustomPlot::rpQueuedReplot);
-}
+QString ConsoleWindow::scoreText() const { return session_->scoreText(); }
 
 void ConsoleWindow::scenarioEdited() {
     scenario_.toleranceA1 = scenarioFields_[0]->value();
@@ -254,7 +139,7 @@ void ConsoleWindow::scenarioEdited() {
     scenario_.toleranceH = scenarioFields_[2]->value();
     scenario_.budget = scenarioFields_[3]->value();
     if (!saveScenario(scenarioPath_, scenario_)) showProblem("Impossible d'enregistrer " + scenarioPath_ + ".");
-    showSession();
+    session_->setScenario(scenario_);
     recheckSolvability();
 }
 
@@ -270,12 +155,11 @@ void ConsoleWindow::recheckSolvability() {
 void ConsoleWindow::showProblem(const QString& message) { statusBar()->showMessage(message); }
 
 bool ConsoleWindow::exportReport(const QString& pdfFile) {
-    table_->clearSelection();
-    SessionReport report{session_, scenario_, scoreText(), solvability_,
-                         chart_->toPixmap(900, 520, 1.0).toImage()};
+    SessionReport report{session_->trials(), scenario_, scoreText(), solvability_,
+                         session_->chartImage(900, 520)};
     return writeReportPdf(pdfFile, report);
 }
 
 bool ConsoleWindow::exportJournal(const QString& csvFile) {
-    return writeSessionCsv(csvFile, session_, scenario_);
+    return writeSessionCsv(csvFile, session_->trials(), scenario_);
 }

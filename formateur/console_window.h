@@ -5,6 +5,7 @@
 #include "journal.h"
 #include "recorder.h"
 #include "scenario.h"
+#include "session_view.h"
 #include "solvability.h"
 
 #include <QFileSystemWatcher>
@@ -12,10 +13,8 @@
 
 #include <optional>
 
-class QCustomPlot;
 class QDoubleSpinBox;
 class QLabel;
-class QTableWidget;
 
 class ConsoleWindow : public QMainWindow {
     Q_OBJECT
@@ -27,19 +26,15 @@ public:
 
     bool exportReport(const QString& pdfFile);
     bool exportJournal(const QString& csvFile);
-    const std::vector<Trial>& sessionShown() const { return session_; }
+    const std::vector<Trial>& sessionShown() const { return session_->trials(); }
     QString scoreText() const;
 
 private:
     QWidget* createScenarioBox();
     QWidget* createSolvabilityBox();
-    void createChart();
-    void createTable();
 
     void showSession();
     void addTrial(const Trial& trial);
-    void appendRow(const Trial& trial);
-    void redrawProfiles();
     void scenarioEdited();
     void recheckSolvability();
     void showProblem(const QString& message);
@@ -50,13 +45,9 @@ private:
     Scenario scenario_;
     TrialRecorder* recorder_;
     QFileSystemWatcher polyWatcher_;
-    std::vector<Trial> session_;
-    std::vector<QVector<QPointF>> shapes_;  // the profile of each trial shown
+    SessionView* session_ = nullptr;
     QString solvability_;
 
     std::array<QDoubleSpinBox*, 4> scenarioFields_{};
-    QLabel* score_ = nullptr;
     QLabel* solvabilityLabel_ = nullptr;
-    QTableWidget* table_ = nullptr;
-    QCustomPlot* chart_ = nullptr;
 };
