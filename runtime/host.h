@@ -6,5 +6,7 @@
 
 // Runs the initialisers, calls the top-level function with no argument, serves
 // events until the last window closes, runs the terminators; returns the exit
-// status. Command line: [--script FILE|-] [--show].
-int mclMainhg(int argc, char** argv, mlxFunction topLevel, int reserved, const mclMainInfo& info);
+// status. Command line: [--script FILE|-] [--show] [--snapshot FILE.png]
+// [--help]; `about` describes the program in the help text.
+int mclMainhg(int argc, char** argv, mlxFunction topLevel, int reserved, const mclMainInfo& info,
+              const char* about = nullptr);

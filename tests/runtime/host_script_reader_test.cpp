@@ -101,8 +101,14 @@ TEST(HostOptions, ScriptFileOrStandardInputAndShow) {
     EXPECT_EQ(options.script, "-");
     EXPECT_TRUE(options.show);
     EXPECT_EQ(graphics::parseHostOptions({"--script", "play.txt"}).script, "play.txt");
-    for (std::vector<std::string> wrong : {std::vector<std::string>{"--script"}, {"--show"}, {"extra"},
-                                           {"--script", "a", "--script", "b"}})
+    options = graphics::parseHostOptions({"--show", "--snapshot", "--script"});
+    EXPECT_EQ(options.snapshot, "--script");
+    EXPECT_TRUE(options.show);
+    EXPECT_FALSE(options.script);
+    EXPECT_TRUE(graphics::parseHostOptions({"-h"}).help);
+    for (std::vector<std::string> wrong :
+         {std::vector<std::string>{"--script"}, {"--show"}, {"extra"}, {"--script", "a", "--script", "b"},
+          {"--snapshot"}, {"--snapshot", "a.png", "--script", "b"}, {"--snapshot", "a", "--snapshot", "b"}})
         EXPECT_THROW(graphics::parseHostOptions(wrong), mclError);
 }
 

@@ -130,6 +130,40 @@ TEST_F(HostScript, StandardInputAndSnapshots) {
     EXPECT_EQ(image.size(), QSize(683, 533));
 }
 
+// A picture of the window with no display and no script, then the end; a
+// picture that cannot be saved says so by the status.
+TEST_F(HostScript, SnapshotPaintsSavesAndEndsAndHelpStartsNothing) {
+    auto run = [](const QStringList& args) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        program.setProcessEnvironment(environment);
+        program.start(FIXTURE_PROGRAM, args);
+        EXPECT_TRUE(program.waitForFinished(60000));
+        return Session{program.exitCode(), linesOf(program.readAllStandardOutput()),
+                       linesOf(program.readAllStandardError())};
+    };
+    QString picture = dir.filePath("fenêtre.png");
+    Session s = run({"--snapshot", picture});
+    EXPECT_EQ(s.status, 0);
+    EXPECT_EQ(s.out, (std::vector<std::string>{"init", "term"}));
+    EXPECT_EQ(QImage(picture).size(), QSize(683, 533));
+
+    QString unwritable = dir.filePath("absent/fenêtre.png");
+    s = run({"--snapshot", unwritable});
+    EXPECT_EQ(s.status, 1);
+    EXPECT_TRUE(s.saysOnError("Image « " + unwritable.toStdString() + " » non enregistrée."));
+    EXPECT_EQ(s.out.back(), "term");
+
+    s = run({"--help"});
+    EXPECT_EQ(s.status, 0);
+    ASSERT_FALSE(s.out.empty());
+    EXPECT_EQ(s.out.front(), "Usage : fixture [--script FICHIER|-] [--show] [--snapshot FICHIER.png] [--help]");
+    EXPECT_EQ(std::count(s.out.begin(), s.out.end(), "init"), 0);
+}
+
 TEST_F(HostScript, WithoutAScriptEventsAreServedUntilTheLastWindowCloses) {
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -4,19 +4,62 @@
 
 namespace graphics {
 
+namespace {
+
+const char* const kUsage = "[--script FICHIER|-] [--show] [--snapshot FICHIER.png] [--help]";
+
+}  // namespace
+
 HostOptions parseHostOptions(const std::vector<std::string>& args) {
     HostOptions options;
     for (std::size_t k = 0; k < args.size(); ++k) {
         if (args[k] == "--script" && k + 1 < args.size() && !options.script) {
             options.script = args[++k];
+        } else if (args[k] == "--snapshot" && k + 1 < args.size() && !options.snapshot) {
+            options.snapshot = args[++k];
         } else if (args[k] == "--show") {
             options.show = true;
+        } else if (args[k] == "--help" || args[k] == "-h") {
+            options.help = true;
         } else {
-            throw mclError("Argument « " + args[k] + " » non reconnu. Usage : [--script FICHIER|-] [--show]");
+            throw mclError("Argument « " + args[k] + " » non reconnu. Usage : " + kUsage);
         }
     }
-    if (options.show && !options.script) throw mclError("--show ne va qu'avec --script.");
+    if (options.script && options.snapshot)
+        throw mclError("--snapshot ne va pas avec --script : le script a sa commande snapshot.");
+    if (options.show && !options.script && !options.snapshot)
+        throw mclError("--show ne va qu'avec --script ou --snapshot.");
     return options;
+}
+
+std::string hostHelp(const std::string& program, const std::string& about) {
+    return "Usage : " + program + " " + kUsage + "\n\n" + about +
+           "\n\n"
+           "Options :\n"
+           "  --script FICHIER    joue un script d'actions de l'utilisateur au lieu d'attendre\n"
+           "                      les clics, sans montrer la fenêtre ; « - » lit l'entrée standard\n"
+           "  --snapshot FICHIER.png\n"
+           "                      ouvre la fenêtre, la dessine une fois, en enregistre l'image\n"
+           "                      et quitte, sans la montrer\n"
+           "  --show              avec --script ou --snapshot : montre la fenêtre à l'écran\n"
+           "  -h, --help          affiche cette aide et quitte\n"
+           "\n"
+           "Un script donne une commande par ligne ; « # » commence un commentaire, les textes\n"
+           "qui contiennent des blancs vont entre guillemets droits :\n"
+           "  slider N VALEUR     déplace le N-ième curseur de la fenêtre à VALEUR\n"
+           "  press \"TEXTE\"       clique le bouton intitulé TEXTE\n"
+           "  edit N \"TEXTE\"      tape TEXTE dans le N-ième champ de saisie et le quitte\n"
+           "  callback \"TEXTE\"    transmet un texte de rappel au programme, tel « main Trial »\n"
+           "  call NOM N ARG...   appelle une fonction du programme, affiche ses N sorties en JSON\n"
+           "  dump                affiche les objets de la fenêtre, un objet JSON par ligne\n"
+           "  snapshot FICHIER.png  enregistre une image de la fenêtre\n"
+           "  wait SECONDES       laisse la fenêtre vivre un moment\n"
+           "Une action impossible écrit « error: MESSAGE » sur la sortie d'erreur et le script\n"
+           "continue ; une ligne incomprise l'arrête.\n"
+           "\n"
+           "Statut de sortie : 0 en fin normale ; 1 quand le programme n'a pas pu ouvrir sa\n"
+           "fenêtre ou que l'image n'a pas pu être enregistrée ; 2 pour un argument ou une\n"
+           "ligne de script incompris ; 255 après une erreur fatale d'accès mémoire.\n";
 }
 
 }  // namespace graphics

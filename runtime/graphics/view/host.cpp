@@ -137,9 +137,25 @@ int playScript(QApplication& app, std::istream& script, QtView& view, const mclM
     return app.exec();
 }
 
+// Paints the window once the event loop runs, saves its picture and ends.
+int saveSnapshot(QApplication& app, const QtView& view, const std::string& file) {
+    int status = 1;
+    QTimer::singleShot(0, [&] {
+        auto figure = Tree::instance().currentFigure();
+        if (figure && view.window(*figure)->snapshot().save(qtText(file)))
+            status = 0;
+        else
+            std::cerr << "Image « " << file << " » non enregistrée." << std::endl;
+        QCoreApplication::quit();
+    });
+    app.exec();
+    return status;
+}
+
 }  // namespace
 
-int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, const mclMainInfo& info) {
+int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, const mclMainInfo& info,
+              const char* about) {
     installFaultHandlers();
     HostOptions options;
     std::ifstream scriptFile;
@@ -153,7 +169,11 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, con
         std::cerr << e.what() << std::endl;
         return 2;
     }
-    if (options.script && !options.show) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (options.help) {
+        std::cout << hostHelp(info.functionTable[0].name, about ? about : "");
+        return 0;
+    }
+    if ((options.script || options.snapshot) && !options.show) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; numbers keep the decimal point
@@ -162,7 +182,7 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, con
     Tree& tree = Tree::instance();
     QtView view;
     tree.setView(&view);
-    Host host(options.script.has_value());
+    Host host(options.script || options.snapshot);  // no dialog waits for a click in a batch run
     tree.setCallbackRunner([&](const std::string& text) { host.runCallback(info, text); });
 
     int status = 1;
@@ -172,7 +192,9 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, con
             topLevel(0, answer, 0, nullptr);
         });
         std::istream& script = scriptFile.is_open() ? scriptFile : std::cin;
-        status = options.script ? playScript(app, script, view, info, host) : serve(app, view, host, started);
+        status = options.script     ? playScript(app, script, view, info, host)
+                 : options.snapshot ? saveSnapshot(app, view, *options.snapshot)
+                                    : serve(app, view, host, started);
         host.guarded([&] { mclRunTerminators(info); });
     }
     tree.setCallbackRunner({});
