@@ -11,10 +11,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
-#include <cmath>
 
 ConsoleWindow::ConsoleWindow(QWidget* parent)
     : QMainWindow(parent),
@@ -29,13 +30,17 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     session_ = new SessionView;
     session_->setScenario(scenario_);
 
-    auto* central = new QWidget;
-    auto* layout = new QVBoxLayout(central);
+    auto* sessionPage = new QWidget;
+    auto* layout = new QVBoxLayout(sessionPage);
     layout->addWidget(createScenarioBox());
     layout->addWidget(session_, 1);
     layout->addWidget(createSolvabilityBox());
-    setCentralWidget(central);
-    resize(1500, 800);
+    tabs_ = new QTabWidget;
+    tabs_->addTab(sessionPage, "Session");
+    setCentralWidget(tabs_);
+    // Classroom projectors are often 1024 × 768: never open larger than the screen.
+    const QSize frame(16, 48);  // title bar and borders, which the window manager adds
+    resize(kPreferredSize.boundedTo(screen()->availableGeometry().size() - frame));
 
     connect(recorder_, &TrialRecorder::recorded, this, &ConsoleWindow::addTrial);
     connect(recorder_, &TrialRecorder::problem, this, &ConsoleWindow::showProblem);
@@ -63,25 +68,13 @@ ConsoleWindow::~ConsoleWindow() {
 QWidget* ConsoleWindow::createScenarioBox() {
     auto* box = new QGroupBox("Scénario de l'exercice");
     auto* row = new QHBoxLayout(box);
-    struct Field {
-        const char* label;
-        double Scenario::*value;
-        double step, maximum;
-        int decimals;
-        const char* suffix;
-    };
-    const Field fields[] = {
-        {"Tolérance A1 ±", &Scenario::toleranceA1, 0.1, 45, 2, " °"},
-        {"Tolérance A2 ±", &Scenario::toleranceA2, 0.1, 45, 2, " °"},
-        {"Tolérance H ±", &Scenario::toleranceH, 0.1, 45, 2, " mm"},
-        {"Budget", &Scenario::budget, 350, 1e7, 0, " €"},
-    };
+    const std::vector<ScenarioField>& fields = scenarioFields();
     for (std::size_t i = 0; i < scenarioFields_.size(); ++i) {
         auto* spin = new QDoubleSpinBox;
         spin->setDecimals(fields[i].decimals);
-        spin->setRange(std::pow(10.0, -fields[i].decimals), fields[i].maximum);
+        spin->setRange(fields[i].minimum, fields[i].maximum);
         spin->setSingleStep(fields[i].step);
-        spin->setSuffix(fields[i].suffix);
+        spin->setSuffix(fields[i].unit);
         spin->setValue(scenario_.*fields[i].value);
         spin->setKeyboardTracking(false);
         connect(spin, &QDoubleSpinBox::valueChanged, this, &ConsoleWindow::scenarioEdited);
@@ -93,9 +86,12 @@ QWidget* ConsoleWindow::createScenarioBox() {
     auto* csv = new QPushButton("Exporter le journal (CSV)…");
     auto* pdf = new QPushButton("Rapport PDF…");
     connect(csv, &QPushButton::clicked, this, [this] {
+        const QString french = QStringLiteral("CSV pour tableur français, « ; » et virgule décimale (*.csv)");
+        QString chosen;
         QString file = QFileDialog::getSaveFileName(this, "Exporter le journal", "journal_session.csv",
-                                                    "CSV (*.csv)");
-        if (!file.isEmpty() && !exportJournal(file)) showProblem("Impossible d'écrire " + file + ".");
+                                                    "CSV (*.csv);;" + french, &chosen);
+        const CsvDialect dialect = chosen == french ? CsvDialect::French : CsvDialect::Standard;
+        if (!file.isEmpty() && !exportJournal(file, dialect)) showProblem("Impossible d'écrire " + file + ".");
     });
     connect(pdf, &QPushButton::clicked, this, [this] {
         QString file = QFileDialog::getSaveFileName(this, "Rapport de session", "rapport_session.pdf",
@@ -113,6 +109,7 @@ QWidget* ConsoleWindow::createSolvabilityBox() {
     solvabilityLabel_ = new QLabel;
     solvabilityLabel_->setWordWrap(true);
     solvabilityLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    solvabilityLabel_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     auto* again = new QPushButton("Vérifier");
     connect(again, &QPushButton::clicked, this, &ConsoleWindow::recheckSolvability);
     row->addWidget(solvabilityLabel_, 1);
@@ -134,10 +131,8 @@ void ConsoleWindow::addTrial(const Trial& trial) {
 QString ConsoleWindow::scoreText() const { return session_->scoreText(); }
 
 void ConsoleWindow::scenarioEdited() {
-    scenario_.toleranceA1 = scenarioFields_[0]->value();
-    scenario_.toleranceA2 = scenarioFields_[1]->value();
-    scenario_.toleranceH = scenarioFields_[2]->value();
-    scenario_.budget = scenarioFields_[3]->value();
+    for (std::size_t i = 0; i < scenarioFields_.size(); ++i)
+        scenario_.*scenarioFields()[i].value = scenarioFields_[i]->value();
     if (!saveScenario(scenarioPath_, scenario_)) showProblem("Impossible d'enregistrer " + scenarioPath_ + ".");
     session_->setScenario(scenario_);
     recheckSolvability();
@@ -156,10 +151,10 @@ void ConsoleWindow::showProblem(const QString& message) { statusBar()->showMessa
 
 bool ConsoleWindow::exportReport(const QString& pdfFile) {
     SessionReport report{session_->trials(), scenario_, scoreText(), solvability_,
-                         session_->chartImage(900, 520)};
+                         session_->chartImage(340, 230, 4.0)};  // its size on the page, in points
     return writeReportPdf(pdfFile, report);
 }
 
-bool ConsoleWindow::exportJournal(const QString& csvFile) {
-    return writeSessionCsv(csvFile, session_->trials(), scenario_);
+bool ConsoleWindow::exportJournal(const QString& csvFile, CsvDialect dialect) {
+    return writeSessionCsv(csvFile, session_->trials(), scenario_, dialect);
 }

@@ -4,6 +4,7 @@
 
 #include "journal.h"
 #include "recorder.h"
+#include "report.h"
 #include "scenario.h"
 #include "session_view.h"
 #include "solvability.h"
@@ -15,6 +16,7 @@
 
 class QDoubleSpinBox;
 class QLabel;
+class QTabWidget;
 
 class ConsoleWindow : public QMainWindow {
     Q_OBJECT
@@ -22,10 +24,12 @@ public:
     // Runs in the current folder, the simulator's, which holds data/ and
     // poly/: the model functions it borrows read poly/ from there.
     explicit ConsoleWindow(QWidget* parent = nullptr);
+    // Opens at this size, or smaller on a smaller screen.
+    static constexpr QSize kPreferredSize{1280, 800};
     ~ConsoleWindow() override;
 
     bool exportReport(const QString& pdfFile);
-    bool exportJournal(const QString& csvFile);
+    bool exportJournal(const QString& csvFile, CsvDialect dialect = CsvDialect::Standard);
     const std::vector<Trial>& sessionShown() const { return session_->trials(); }
     QString scoreText() const;
 
@@ -50,4 +54,5 @@ private:
 
     std::array<QDoubleSpinBox*, 4> scenarioFields_{};
     QLabel* solvabilityLabel_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
 };

@@ -11,9 +11,9 @@
 #include <cstring>
 
 int main(int argc, char* argv[]) {
-    // The command-line exports show no window: no display is needed for them.
+    // The command-line exports and the picture show no window: no display is needed for them.
     for (int i = 1; i < argc; ++i)
-        for (const char* batch : {"--report", "--csv", "--optimum"})
+        for (const char* batch : {"--report", "--csv", "--optimum", "--snapshot"})
             if (std::strcmp(argv[i], batch) == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
                 qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -26,7 +26,9 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption csv("csv", "Écrit le journal de la session en CSV et quitte.", "FICHIER.csv");
     const QCommandLineOption optimum("optimum", "Affiche le meilleur réglage en JSON et quitte.");
     const QCommandLineOption snapshot("snapshot", "Enregistre une image de la fenêtre et quitte.", "FICHIER.png");
-    parser.addOptions({report, csv, optimum, snapshot});
+    const QCommandLineOption size("taille", "Taille de la fenêtre pour --snapshot (1280x800 par défaut).", "LxH",
+                                  "1280x800");
+    parser.addOptions({report, csv, optimum, snapshot, size});
     parser.process(app);
 
     initializeSimulatorModules();
@@ -51,10 +53,18 @@ int main(int argc, char* argv[]) {
         if (!ok) std::fprintf(stderr, "Écriture impossible.\n");
         return ok ? 0 : 1;
     }
-    window.show();
     if (parser.isSet(snapshot)) {
+        const QStringList wh = parser.value(size).split('x');
+        const int width = wh.value(0).toInt(), height = wh.size() == 2 ? wh[1].toInt() : 0;
+        if (width < 200 || height < 200) {
+            std::fprintf(stderr, "Taille invalide : %s (attendu par exemple 1024x768).\n", qPrintable(parser.value(size)));
+            return 2;
+        }
+        window.resize(width, height);
+        window.show();
         QCoreApplication::processEvents();
         return window.grab().save(parser.value(snapshot)) ? 0 : 1;
     }
+    window.show();
     return app.exec();
 }

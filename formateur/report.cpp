@@ -16,15 +16,16 @@ QString fr(double x, int decimals) { return QLocale(QLocale::French).toString(x,
 QStringList tableTitles() {
     return {"Heure", "N°", "A (°)", "R (mm)", "L (mm)", "C (mm)", "F (bars)", "A1 (°)", "A2 (°)",
             "H (mm)", "Écart A1", "Écart A2", "Écart H", "Outillage (€)", "Réglage (€)", "Total (€)",
-            "Facturé", "Verdict"};
+            "Verdict"};
 }
 
 QStringList tableCells(const Trial& t, const Scenario& s) {
-    QStringList cells{t.time.toString("HH:mm:ss"), QString::number(t.count)};
+    // A repeat with nothing moved is free and keeps the count of the trial before.
+    QStringList cells{t.time.toString("HH:mm:ss"), t.charged ? QString::number(t.count) : QStringLiteral("non facturé")};
     for (double v : t.setting) cells << fr(v, 2);
     cells << fr(t.A1, 3) << fr(t.A2, 3) << fr(t.H, 3) << fr(t.deviationA1(), 3) << fr(t.deviationA2(), 3)
           << fr(t.deviationH(), 3) << fr(t.tooling, 0) << fr(t.adjustment, 0) << fr(t.total(), 0)
-          << (t.charged ? "oui" : "non") << verdictText(judge(t, s));
+          << verdictText(judge(t, s));
     return cells;
 }
 

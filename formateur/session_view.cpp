@@ -28,6 +28,17 @@ QCPCurve* addProfile(QCustomPlot* chart, const QVector<QPointF>& points, const Q
 
 }  // namespace
 
+void keepEqualScale(QCustomPlot* chart) {
+    const QRect area = chart->axisRect()->rect();
+    if (area.width() <= 0 || area.height() <= 0) return;
+    const double mmPerPixel = std::max(80.0 / area.width(), 45.0 / area.height());
+    const QCPRange across(0, area.width() * mmPerPixel), up(0, area.height() * mmPerPixel);
+    if (chart->xAxis->range() == across && chart->yAxis->range() == up) return;
+    chart->xAxis->setRange(across);
+    chart->yAxis->setRange(up);
+    chart->axisRect()->update(QCPLayoutElement::upPreparation);  // ticks for the new ranges
+}
+
 SessionView::SessionView(QWidget* parent) : QWidget(parent) {
     score_ = new QLabel;
     score_->setWordWrap(true);
@@ -47,9 +58,10 @@ SessionView::SessionView(QWidget* parent) : QWidget(parent) {
     connect(table_, &QTableWidget::itemSelectionChanged, this, &SessionView::redrawProfiles);
 
     chart_ = new QCustomPlot;
-    chart_->setMinimumWidth(360);
-    chart_->xAxis->setRange(0, 80);
-    chart_->yAxis->setRange(0, 45);
+    chart_->setMinimumSize(300, 200);
+    // One millimetre is as long across as up, whatever the chart's shape, so
+    // that an angle on screen is the angle of the part.
+    connect(chart_, &QCustomPlot::afterLayout, this, [this] { keepEqualScale(chart_); });
     chart_->xAxis->setLabel("x (mm)");
     chart_->yAxis->setLabel("y (mm)");
     chart_->legend->setVisible(true);
@@ -58,8 +70,10 @@ SessionView::SessionView(QWidget* parent) : QWidget(parent) {
     auto* splitter = new QSplitter;
     splitter->addWidget(table_);
     splitter->addWidget(chart_);
-    splitter->setStretchFactor(0, 1);
-    splitter->setSizes({1110, 390});
+    // The table scrolls when narrow; the chart keeps a third of the width.
+    splitter->setStretchFactor(0, 2);
+    splitter->setStretchFactor(1, 1);
+    splitter->setChildrenCollapsible(false);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -103,7 +117,7 @@ void SessionView::appendRow(const Trial& trial) {
     for (int c = 0; c < cells.size(); ++c) {
         auto* item = new QTableWidgetItem(cells[c]);
         if (c == cells.size() - 1) item->setBackground(tint);
-        item->setTextAlignment(c == 0 || c >= cells.size() - 2 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(c <= 1 || c == cells.size() - 1 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
         table_->setItem(row, c, item);
     }
 }
@@ -133,7 +147,9 @@ void SessionView::redrawProfiles() {
     chart_->replot(QCustomPlot::rpQueuedReplot);
 }
 
-QImage SessionView::chartImage(int width, int height) {
+QImage SessionView::chartImage(int width, int height, double scale) {
     table_->clearSelection();
-    return chart_->toPixmap(width, height, 1.0).toImage();
+    QImage image = chart_->toPixmap(width, height, scale).toImage();
+    image.setDevicePixelRatio(scale);
+    return image;
 }

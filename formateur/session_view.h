@@ -17,6 +17,9 @@ class QCustomPlot;
 class QLabel;
 class QTableWidget;
 
+// Keeps one millimetre the same length on both axes of a profile chart.
+void keepEqualScale(QCustomPlot* chart);
+
 class SessionView : public QWidget {
     Q_OBJECT
 public:
@@ -29,8 +32,9 @@ public:
 
     const std::vector<Trial>& trials() const { return trials_; }
     QString scoreText() const;
-    // The chart without a selected trial, for a report.
-    QImage chartImage(int width, int height);
+    // The chart without a selected trial, for a report: laid out at width ×
+    // height, drawn with scale pixels for each of those.
+    QImage chartImage(int width, int height, double scale);
 
 private:
     void appendRow(const Trial& trial);

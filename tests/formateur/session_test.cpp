@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 
@@ -178,6 +179,42 @@ TEST(ConsoleWindowTest, FollowsTheSessionAndHighlightsTheSelectedProfile) {
     for (int i = 0; i < chart->plottableCount(); ++i) names.push_back(chart->plottable(i)->name());
     EXPECT_EQ(names, (std::vector<QString>{"Profil cible", "Essais précédents", "Dernier essai", "Essai n° 2 (sélection)"}));
     EXPECT_TRUE(window.scoreText().startsWith("Pas encore dans les tolérances")) << window.scoreText().toStdString();
+}
+
+TEST(ConsoleWindowTest, FitsClassroomScreensWithAnUndistortedChart) {
+    Workspace w;
+    InFolder in(w.path());
+    ConsoleWindow window;
+    auto* chart = window.findChild<QCustomPlot*>();
+    ASSERT_TRUE(chart);
+    for (QSize screen : {QSize(1024, 768), QSize(1280, 800)}) {
+        SCOPED_TRACE(std::to_string(screen.width()));
+        window.resize(screen - QSize(16, 48));
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();
+        EXPECT_LE(window.width(), screen.width());
+        EXPECT_LE(window.height(), screen.height());
+        // Every button of the visible page, and the chart, lie wholly inside the window.
+        const QRect inside = window.rect();
+        for (QPushButton* button : window.findChildren<QPushButton*>()) {
+            if (!button->isVisibleTo(&window)) continue;
+            EXPECT_TRUE(inside.contains(QRect(button->mapTo(&window, QPoint()), button->size())))
+                << button->text().toStdString();
+        }
+        const QRect chartArea(chart->mapTo(&window, QPoint()), chart->size());
+        EXPECT_TRUE(inside.contains(chartArea));
+        EXPECT_GE(chart->width(), 300);
+
+        chart->replot();
+        const double across = chart->xAxis->coordToPixel(40) - chart->xAxis->coordToPixel(0);
+        const double up = chart->yAxis->coordToPixel(0) - chart->yAxis->coordToPixel(40);
+        EXPECT_NEAR(across / up, 1.0, 0.01);
+        // The whole part is in view.
+        EXPECT_LE(chart->xAxis->range().lower, 0);
+        EXPECT_GE(chart->xAxis->range().upper, 80);
+        EXPECT_GE(chart->yAxis->range().upper, 45);
+    }
 }
 
 // The console as a process in the folder; its standard output.
