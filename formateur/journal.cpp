@@ -16,6 +16,20 @@ const QStringList kColumns = {
 
 QString number(double x) { return QString::number(x, 'g', QLocale::FloatingPointShortest); }
 
+// a - b with no more decimals than its operands have as printed, so that
+// 131.4425 - 135 reads -3.5575 and not -3.5575000000000045.
+QString difference(double a, double b) {
+    const QString ta = number(a), tb = number(b);
+    if (ta.contains('e') || tb.contains('e')) return number(a - b);
+    auto decimals = [](const QString& t) { return t.contains('.') ? int(t.size() - t.indexOf('.') - 1) : 0; };
+    QString text = QString::number(a - b, 'f', std::max(decimals(ta), decimals(tb)));
+    if (text.contains('.')) {
+        while (text.endsWith('0')) text.chop(1);
+        if (text.endsWith('.')) text.chop(1);
+    }
+    return text == "-0" ? QStringLiteral("0") : text;
+}
+
 std::optional<double> toNumber(const QString& text) {
     bool ok = false;
     double value = text.trimmed().toDouble(&ok);
@@ -88,17 +102,20 @@ bool parseSettingsLog(const QString& text, Trial& trial, QString* error) {
     return true;
 }
 
+QStringList csvColumns() { return kColumns; }
 QString csvHeader() { return kColumns.join(','); }
 
-QString csvRow(const Trial& t) {
+QStringList csvFields(const Trial& t) {
     QStringList f{t.time.toString(Qt::ISODateWithMs), QString::number(t.session)};
     for (double v : t.setting) f << number(v);
-    f << number(t.A1) << number(t.A2) << number(t.H) << number(t.deviationA1())
-      << number(t.deviationA2()) << number(t.deviationH()) << number(t.tooling)
+    f << number(t.A1) << number(t.A2) << number(t.H) << difference(t.A1, kTargetA1)
+      << difference(t.A2, kTargetA2) << difference(t.H, kTargetH) << number(t.tooling)
       << number(t.adjustment) << number(t.total()) << QString::number(t.count)
       << (t.charged ? "oui" : "non");
-    return f.join(',');
+    return f;
 }
+
+QString csvRow(const Trial& t) { return csvFields(t).join(','); }
 
 std::optional<Trial> parseCsvRow(const QString& line) {
     const QStringList f = line.split(',');
@@ -144,6 +161,9 @@ QString JournalFile::load() {
     QList<QByteArray> lines = content.split('\n');
     // A last line without its line end was cut short.
     if (lines.last().isEmpty()) lines.removeLast();
+    // A journal opened and saved on another system may end its lines with CR LF.
+    for (QByteArray& line : lines)
+        if (line.endsWith('\r')) line.chop(1);
     if (lines.isEmpty()) return {};
 
     QByteArray bad;

@@ -45,7 +45,10 @@ std::optional<Account> readAccount(const QString& dataFolder, QString* error);
 bool parseSettingsLog(const QString& text, Trial& trial, QString* error);
 
 // Rows of journal.csv.
+QStringList csvColumns();
 QString csvHeader();
+// Numbers as the simulator printed them; derived ones with no more decimals.
+QStringList csvFields(const Trial& trial);
 QString csvRow(const Trial& trial);
 std::optional<Trial> parseCsvRow(const QString& line);
 

@@ -13,7 +13,7 @@
 int main(int argc, char* argv[]) {
     // The command-line exports and the picture show no window: no display is needed for them.
     for (int i = 1; i < argc; ++i)
-        for (const char* batch : {"--report", "--csv", "--optimum", "--snapshot"})
+        for (const char* batch : {"--report", "--csv", "--csv-fr", "--optimum", "--snapshot"})
             if (std::strcmp(argv[i], batch) == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
                 qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -24,11 +24,13 @@ int main(int argc, char* argv[]) {
     parser.addHelpOption();
     const QCommandLineOption report("report", "Écrit le rapport de la session en PDF et quitte.", "FICHIER.pdf");
     const QCommandLineOption csv("csv", "Écrit le journal de la session en CSV et quitte.", "FICHIER.csv");
+    const QCommandLineOption csvFrench("csv-fr", "Comme --csv, pour un tableur français (« ; », virgule décimale).",
+                                       "FICHIER.csv");
     const QCommandLineOption optimum("optimum", "Affiche le meilleur réglage en JSON et quitte.");
     const QCommandLineOption snapshot("snapshot", "Enregistre une image de la fenêtre et quitte.", "FICHIER.png");
     const QCommandLineOption size("taille", "Taille de la fenêtre pour --snapshot (1280x800 par défaut).", "LxH",
                                   "1280x800");
-    parser.addOptions({report, csv, optimum, snapshot, size});
+    parser.addOptions({report, csv, csvFrench, optimum, snapshot, size});
     parser.process(app);
 
     initializeSimulatorModules();
@@ -46,10 +48,11 @@ int main(int argc, char* argv[]) {
     }
 
     ConsoleWindow window;
-    if (parser.isSet(report) || parser.isSet(csv)) {
+    if (parser.isSet(report) || parser.isSet(csv) || parser.isSet(csvFrench)) {
         bool ok = true;
         if (parser.isSet(report)) ok = window.exportReport(parser.value(report)) && ok;
         if (parser.isSet(csv)) ok = window.exportJournal(parser.value(csv)) && ok;
+        if (parser.isSet(csvFrench)) ok = window.exportJournal(parser.value(csvFrench), CsvDialect::French) && ok;
         if (!ok) std::fprintf(stderr, "Écriture impossible.\n");
         return ok ? 0 : 1;
     }

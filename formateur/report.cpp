@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextDocument>
 #include <QUrl>
@@ -31,19 +32,27 @@ QStringList tableCells(const Trial& t, const Scenario& s) {
 
 namespace {
 
+// A number keeps its thousands and its unit on its line: the breakable blanks
+// after a digit become no-break spaces.
+QString unbreakable(QString text) {
+    static const QRegularExpression blank(QStringLiteral("(?<=\\d)[ \u202F](?=\\d|€|°|mm|bars|%)"));
+    return text.replace(blank, QStringLiteral("\u00A0"));
+}
+
 QString reportHtml(const SessionReport& r, std::size_t skipped) {
     const Scenario& s = r.scenario;
     // Landscape: the chart beside the texts, the table across the page below.
     QString html = QStringLiteral(
                        "<h2>Console du formateur — rapport de session</h2>"
-                       "<table width=\"100%\"><tr><td width=\"45%\"><img src=\"chart\" width=\"330\"></td>"
+                       "<table width=\"100%\"><tr><td width=\"45%\"><img src=\"chart\" width=\"%7\"></td>"
                        "<td>"
                        "<p>Cible : A1 = 135°, A2 = 135°, H = 30,44 mm. Tolérances : ±%1°, ±%2°, ±%3 mm. "
-                       "Budget : %4 €.<br>Édité le %5.</p><p><b>%6</b></p>")
+                       "Budget : %4\u00A0€.<br>Édité le %5.</p><p><b>%6</b></p>")
                        .arg(fr(s.toleranceA1, 2), fr(s.toleranceA2, 2), fr(s.toleranceH, 2), fr(s.budget, 0),
                             QLocale(QLocale::French).toString(QDateTime::currentDateTime(), "d MMMM yyyy à HH:mm"),
-                            r.score.toHtmlEscaped());
-    html += "<p><b>Faisabilité de l'exercice</b><br>" + r.solvability.toHtmlEscaped().replace('\n', "<br>") +
+                            unbreakable(r.score).toHtmlEscaped(),
+                            QString::number(qRound(r.chart.width() / r.chart.devicePixelRatio())));
+    html += "<p><b>Faisabilité de l'exercice</b><br>" + unbreakable(r.solvability).toHtmlEscaped().replace('\n', "<br>") +
             "</p></td></tr></table>";
     if (skipped > 0)
         html += QStringLiteral("<p>(%1 essais antérieurs non reproduits ici : voir le journal CSV.)</p>").arg(skipped);
@@ -52,7 +61,13 @@ QString reportHtml(const SessionReport& r, std::size_t skipped) {
     html += "</tr>";
     for (std::size_t i = skipped; i < r.trials.size(); ++i) {
         html += "<tr>";
-        for (const QString& cell : tableCells(r.trials[i], s)) html += "<td class=\"cell\">" + cell.toHtmlEscaped() + "</td>";
+        const QStringList cells = tableCells(r.trials[i], s);
+        for (int c = 0; c < cells.size(); ++c) {
+            // Numbers right-aligned, so that their digits line up.
+            const char* align = c <= 1 || c == cells.size() - 1 ? "center" : "right";
+            html += QStringLiteral("<td class=\"cell\" align=\"%1\">").arg(align) +
+                    unbreakable(cells[c]).toHtmlEscaped() + "</td>";
+        }
         html += "</tr>";
     }
     return html + "</table>";
@@ -87,9 +102,22 @@ bool writeReportPdf(const QString& file, const SessionReport& r) {
     return painter.end();
 }
 
-bool writeSessionCsv(const QString& file, const std::vector<Trial>& trials, const Scenario& scenario) {
-    QByteArray text = csvHeader().toUtf8() + ",verdict\n";
-    for (const Trial& t : trials) text += (csvRow(t) + ',' + verdictText(judge(t, scenario))).toUtf8() + '\n';
+bool writeSessionCsv(const QString& file, const std::vector<Trial>& trials, const Scenario& scenario,
+                     CsvDialect dialect) {
+    const bool french = dialect == CsvDialect::French;
+    auto line = [french](QStringList fields) {
+        if (!french) return fields.join(',').toUtf8() + '\n';
+        for (QString& f : fields) {
+            bool isNumber = false;
+            f.toDouble(&isNumber);
+            if (isNumber) f.replace('.', ',');
+        }
+        return fields.join(';').toUtf8() + '\n';
+    };
+    // The byte order mark tells a spreadsheet that the accents are UTF-8.
+    QByteArray text = french ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    text += line(csvColumns() << "verdict");
+    for (const Trial& t : trials) text += line(csvFields(t) << verdictText(judge(t, scenario)));
     QSaveFile out(file);
     return out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit();
 }

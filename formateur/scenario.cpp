@@ -12,45 +12,58 @@ namespace {
 
 const QString kVersionLine = QStringLiteral("version=1");
 
-struct Key {
-    const char* name;
-    double Scenario::*value;
-};
-const Key kKeys[] = {
-    {"tolerance_A1", &Scenario::toleranceA1},
-    {"tolerance_A2", &Scenario::toleranceA2},
-    {"tolerance_H", &Scenario::toleranceH},
-    {"budget", &Scenario::budget},
-};
-
 QByteArray scenarioText(const Scenario& s) {
     QByteArray text = "# Console du formateur : tolérances (± degrés, ± mm) et budget (€)\n" +
                       kVersionLine.toUtf8() + '\n';
-    for (const Key& k : kKeys)
-        text += QByteArray(k.name) + '=' +
+    for (const ScenarioField& k : scenarioFields())
+        text += QByteArray(k.key) + '=' +
                 QByteArray::number(s.*k.value, 'g', QLocale::FloatingPointShortest) + '\n';
     return text;
 }
 
-// Only the ordinary layout: one "name=value" a line, positive finite values.
-bool applyLine(const QString& line, Scenario& s) {
+QString fmt(double x, int decimals) { return QLocale(QLocale::French).toString(x, 'f', decimals); }
+
+// Only the ordinary layout: one "name=value" a line, with a value its field
+// can show. What is refused is said in *refusal when the name is known.
+bool applyLine(const QString& line, Scenario& s, QString* refusal) {
     const int eq = line.indexOf('=');
     if (eq < 0) return false;
     const QString name = line.left(eq).trimmed();
     bool ok = false;
     const double value = line.mid(eq + 1).trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value) || value <= 0) return false;
-    for (const Key& k : kKeys)
-        if (name == k.name) {
-            s.*k.value = value;
-            return true;
+    if (!ok || !std::isfinite(value)) return false;
+    for (const ScenarioField& k : scenarioFields()) {
+        if (name != k.key) continue;
+        const double scaled = value * std::pow(10.0, k.decimals);
+        if (value < k.minimum || value > k.maximum) {
+            *refusal = QStringLiteral("%1 = %2 refusé : hors de la plage %3 à %4%5")
+                           .arg(k.key, line.mid(eq + 1).trimmed(), fmt(k.minimum, k.decimals),
+                                fmt(k.maximum, k.decimals), k.unit);
+            return false;
         }
+        if (std::abs(scaled - std::round(scaled)) > 1e-6) {
+            *refusal = QStringLiteral("%1 = %2 refusé : %3 décimale(s) au plus")
+                           .arg(k.key, line.mid(eq + 1).trimmed())
+                           .arg(k.decimals);
+            return false;
+        }
+        s.*k.value = value;
+        return true;
+    }
     return false;
 }
 
-QString fmt(double x, int decimals) { return QLocale(QLocale::French).toString(x, 'f', decimals); }
-
 }  // namespace
+
+const std::vector<ScenarioField>& scenarioFields() {
+    static const std::vector<ScenarioField> fields = {
+        {"tolerance_A1", "Tolérance A1 ±", &Scenario::toleranceA1, 0.01, 45, 0.1, 2, " °"},
+        {"tolerance_A2", "Tolérance A2 ±", &Scenario::toleranceA2, 0.01, 45, 0.1, 2, " °"},
+        {"tolerance_H", "Tolérance H ±", &Scenario::toleranceH, 0.01, 45, 0.1, 2, " mm"},
+        {"budget", "Budget", &Scenario::budget, 1, 1e7, 350, 0, " €"},
+    };
+    return fields;
+}
 
 bool Scenario::meets(double A1, double A2, double H) const {
     return std::abs(A1 - kTargetA1) <= toleranceA1 && std::abs(A2 - kTargetA2) <= toleranceA2 &&
@@ -70,21 +83,24 @@ QString loadScenario(const QString& path, Scenario& scenario) {
     const QByteArray content = file.readAll();
     file.close();
 
-    const QStringList lines = QString::fromUtf8(content).split('\n', Qt::SkipEmptyParts);
-    QStringList bad;
+    const QStringList lines = QString::fromUtf8(content).replace("\r\n", "\n").split('\n', Qt::SkipEmptyParts);
+    QStringList bad, refusals;
     bool versionSeen = false;
     for (const QString& raw : lines) {
         const QString line = raw.trimmed();
         if (line.isEmpty() || line.startsWith('#')) continue;
+        QString refusal;
         if (line == kVersionLine)
             versionSeen = true;
-        else if (!applyLine(line, scenario))
-            bad << raw;
+        else if (!applyLine(line, scenario, &refusal))
+            bad << line;
+        if (!refusal.isEmpty()) refusals << refusal;
     }
     if (!versionSeen) {
         // From another version: none of its values is trusted.
         scenario = Scenario{};
         bad = lines;
+        refusals.clear();
     }
     if (bad.isEmpty()) return {};
 
@@ -93,10 +109,11 @@ QString loadScenario(const QString& path, Scenario& scenario) {
     badFile.close();
     if (!setAside || !saveScenario(path, scenario))
         return QStringLiteral("Le scénario %1 est endommagé et n'a pas pu être réparé.").arg(path);
+    const QString refused = refusals.isEmpty() ? QString() : " (" + refusals.join(" ; ") + ")";
     return QStringLiteral("Le scénario était endommagé ou d'une autre version : %1 ligne(s) mises de côté "
-                          "dans %2.bad, valeurs par défaut pour les autres réglages.")
+                          "dans %2.bad%3, valeurs par défaut pour ces réglages.")
         .arg(bad.size())
-        .arg(path);
+        .arg(path, refused);
 }
 
 bool saveScenario(const QString& path, const Scenario& scenario) {

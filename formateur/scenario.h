@@ -21,7 +21,19 @@ struct Scenario {
     double distance(const Trial& t) const;
 };
 
-// Reads FILE; missing values keep their defaults. Damaged lines, or the whole
+// What the trainer sets, with the range and precision its field offers.
+struct ScenarioField {
+    const char* key;    // in scenario.ini
+    const char* label;  // in the window
+    double Scenario::*value;
+    double minimum, maximum, step;
+    int decimals;
+    const char* unit;
+};
+const std::vector<ScenarioField>& scenarioFields();
+
+// Reads FILE; missing values keep their defaults. A value outside its
+// field's range, or finer than the field shows, is refused. Damaged lines, or the whole
 // file when it is from another version, are set aside in FILE.bad and the
 // file is rewritten with what was good. Returns the message for the trainer,
 // empty when all was well.

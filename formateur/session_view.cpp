@@ -70,9 +70,8 @@ SessionView::SessionView(QWidget* parent) : QWidget(parent) {
     auto* splitter = new QSplitter;
     splitter->addWidget(table_);
     splitter->addWidget(chart_);
-    // The table scrolls when narrow; the chart keeps a third of the width.
-    splitter->setStretchFactor(0, 2);
-    splitter->setStretchFactor(1, 1);
+    // The table scrolls when narrow; the chart, at equal scale, needs width more than height.
+    splitter->setSizes({500, 500});
     splitter->setChildrenCollapsible(false);
 
     auto* layout = new QVBoxLayout(this);

@@ -1,5 +1,6 @@
 // The journal's rows and files, the scenario file and the scoring.
 #include "journal.h"
+#include "report.h"
 #include "scenario.h"
 
 #include <QDir>
@@ -89,6 +90,35 @@ TEST(CsvRow, RoundTripsAndRejectsDamage) {
     EXPECT_FALSE(parseCsvRow(row + ",de trop"));
 }
 
+TEST(CsvExport, NumbersAsPrintedInBothDialects) {
+    // 131.4425 - 135 in doubles is -3.5575000000000045.
+    std::vector<Trial> trials{trialWith(131.4425, 135.0001, 30.4412), trialWith(136.5, 134, 30.44, 1)};
+    trials[1].charged = false;
+    QTemporaryDir dir;
+    const QString standard = dir.filePath("s.csv"), french = dir.filePath("f.csv");
+    ASSERT_TRUE(writeSessionCsv(standard, trials, Scenario{}));
+    ASSERT_TRUE(writeSessionCsv(french, trials, Scenario{}, CsvDialect::French));
+    const QStringList s = QString::fromUtf8(slurp(standard)).split('\n'), f = QString::fromUtf8(slurp(french)).split('\n');
+    ASSERT_EQ(s.size(), 4);
+    EXPECT_EQ(s[1].toStdString(), "2024-03-05T09:30:12.345,1,8,8,61,34,60,131.4425,135.0001,30.4412,-3.5575,0.0001,0.0012,"
+                    "2500,350,2850,1,oui,hors tolérance");
+    EXPECT_EQ(s[2].toStdString(), "2024-03-05T09:30:12.345,1,8,8,61,34,60,136.5,134,30.44,1.5,-1,0,2500,350,2850,1,non,"
+                    "hors tolérance");
+    EXPECT_TRUE(slurp(french).startsWith("\xEF\xBB\xBF"));  // accents read as UTF-8
+    EXPECT_EQ(f[0].toStdString(), "heure;session;A;R;L;C;F;A1;A2;H;ecart_A1;ecart_A2;ecart_H;cout_outillage;"
+                    "cout_reglage;cout_total;essais;facture;verdict");
+    EXPECT_EQ(f[1].toStdString(), "2024-03-05T09:30:12.345;1;8;8;61;34;60;131,4425;135,0001;30,4412;-3,5575;0,0001;0,0012;"
+                    "2500;350;2850;1;oui;hors tolérance");
+    // The journal keeps the same digits and reads them back.
+    auto back = parseCsvRow(csvRow(trials[0]));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->A1, 131.4425);
+
+    // An uncharged repeat is named as such where the trial number would be.
+    EXPECT_EQ(tableCells(trials[0], Scenario{})[1], "1");
+    EXPECT_EQ(tableCells(trials[1], Scenario{})[1], "non facturé");
+}
+
 class JournalFileTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
@@ -140,6 +170,15 @@ TEST_F(JournalFileTest, AnotherVersionIsSetAsideWhole) {
     EXPECT_EQ(slurp(path), csvHeader().toUtf8() + "\n");
 }
 
+TEST_F(JournalFileTest, LinesEndingInCrLfAreRead) {
+    const QByteArray row1 = csvRow(trialWith(130, 131, 29)).toUtf8(), row2 = csvRow(trialWith(136, 135, 30, 2)).toUtf8();
+    spit(path, csvHeader().toUtf8() + "\r\n" + row1 + "\r\n" + row2 + "\r\n");
+    JournalFile journal(path);
+    EXPECT_EQ(journal.load(), "");
+    EXPECT_EQ(journal.trials().size(), 2u);
+    EXPECT_FALSE(QFile::exists(path + ".bad"));
+}
+
 class ScenarioFileTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
@@ -172,6 +211,22 @@ TEST_F(ScenarioFileTest, DamagedLinesAreSetAsideGoodValuesKept) {
     Scenario again;
     EXPECT_EQ(loadScenario(path, again), "");  // rewritten clean
     EXPECT_EQ(again.toleranceA1, 2);
+}
+
+TEST_F(ScenarioFileTest, ValuesTheFieldsCannotHoldAreRefusedWithAMessage) {
+    spit(path, "version=1\r\ntolerance_A1=60\r\ntolerance_A2=0.125\r\ntolerance_H=0.3\r\nbudget=20000000\r\n");
+    Scenario s;
+    const QString message = loadScenario(path, s);
+    EXPECT_TRUE(message.contains("3 ligne(s)")) << message.toStdString();
+    EXPECT_TRUE(message.contains("tolerance_A1 = 60 refusé : hors de la plage 0,01 à 45,00 °")) << message.toStdString();
+    EXPECT_TRUE(message.contains("tolerance_A2 = 0.125 refusé : 2 décimale(s) au plus")) << message.toStdString();
+    EXPECT_TRUE(message.contains("budget = 20000000 refusé")) << message.toStdString();
+    // Refused values keep their defaults; the good one, on a CR LF line, is read.
+    EXPECT_EQ(s.toleranceA1, 1);
+    EXPECT_EQ(s.toleranceA2, 1);
+    EXPECT_EQ(s.toleranceH, 0.3);
+    EXPECT_EQ(s.budget, 10000);
+    EXPECT_EQ(slurp(path + ".bad"), "tolerance_A1=60\ntolerance_A2=0.125\nbudget=20000000\n");
 }
 
 TEST_F(ScenarioFileTest, AnotherVersionFallsBackToDefaults) {
