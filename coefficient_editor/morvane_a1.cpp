@@ -1,5 +1,6 @@
 #include "morvane_a1.h"
 
+#include "file_safety.h"
 #include "graphics.h"
 
 #include <algorithm>
@@ -153,6 +154,9 @@ void save() {
     mxArray fid = mlfFopen(K.file, K.w);
     if (mclEqBool(fid, K.minusOne))
         mlfError("Le fichier poly/" + K.file.toUtf8() + " ne peut pas être écrit.");
+    // The model being replaced stays recoverable in poly/historique/.
+    file_safety::WriteResult kept = file_safety::keepCoefficientFile(".", K.model);
+    if (!kept.ok()) mlfError(kept.error);
     for (const mxArray& coefficient : coefficients) mlfNFprintf(fid, K.writeFormat, coefficient);
     mlfFclose(fid);
     inPoly.leave(K.parent);

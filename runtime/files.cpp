@@ -2,6 +2,7 @@
 
 #include "conversion.h"
 #include "errors.h"
+#include "file_safety.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,10 +11,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,12 +28,19 @@ struct OpenFile {
     // Reading: the whole content and the position of the next read.
     std::string content;
     std::size_t position = 0;
-    // Writing: the stream, and for a replacement the temporary file that takes
-    // the target's place at closing.
-    std::FILE* stream = nullptr;
-    std::string temporaryPath;
-    std::string targetPath;
+    // Writing: what was printed, written out at closing, either in place of
+    // the target (a replacement) or at its end (an append).
+    bool writing = false;
+    std::string pending;
+    std::unique_ptr<file_safety::Replacement> replacement;
+    // Opening order, so that a failed group of accesses closes what it opened.
+    unsigned long long serial = 0;
 };
+
+unsigned long long& openSerial() {
+    static unsigned long long serial = 0;
+    return serial;
+}
 
 std::map<int, OpenFile>& openFiles() {
     static std::map<int, OpenFile> files;
@@ -57,35 +66,11 @@ OpenFile& fileFor(const mxArray& idValue, const char* operation) {
     return it->second;
 }
 
-// A missing file costs one failed open and nothing more: the models probe
-// their three files at every evaluation.
-bool readWholeFile(const std::string& path, std::string& content) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+// A path as it reads in a message: from the root, so that the folder shows.
+std::string shownPath(const std::string& name) {
     std::error_code ec;
-    if (fs::is_directory(path, ec)) return false;  // a folder opens, but holds no text
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    content = buffer.str();
-    return true;
-}
-
-// Opens a temporary file beside the target, so that closing can rename it
-// over the target in one step.
-std::FILE* openReplacement(const std::string& target, std::string& temporaryPath) {
-    fs::path path(target);
-    std::string pattern = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return nullptr;
-    ::fchmod(fd, 0644);
-    std::FILE* stream = ::fdopen(fd, "wb");
-    if (!stream) {
-        ::close(fd);
-        ::unlink(pattern.c_str());
-        return nullptr;
-    }
-    temporaryPath = pattern;
-    return stream;
+    fs::path absolute = fs::absolute(name, ec);
+    return ec ? name : absolute.lexically_normal().string();
 }
 
 // Reads one number at text[pos...], skipping blanks first.
@@ -269,20 +254,30 @@ mxArray mlfFopen(const mxArray& nameValue, const std::optional<mxArray>& modeVal
 
     OpenFile file;
     file.name = name;
+    // Missing or not permitted: -1, as for any file that cannot be opened. A
+    // file refused for what it is (a pipe, a device, a foreign link, a huge
+    // file) raises an error that names it: the program would otherwise hang,
+    // fill the memory or write where it must not.
     if (base == "r") {
-        if (!readWholeFile(name, file.content)) return mxArray::scalar(-1);
-    } else if (base == "w") {
-        std::error_code ec;
-        if (fs::is_directory(name, ec)) return mxArray::scalar(-1);
-        file.stream = openReplacement(name, file.temporaryPath);
-        if (!file.stream) return mxArray::scalar(-1);
-        file.targetPath = name;
-    } else if (base == "a") {
-        file.stream = std::fopen(name.c_str(), "ab");
-        if (!file.stream) return mxArray::scalar(-1);
+        file_safety::ReadResult read = file_safety::readRegularFile(shownPath(name));
+        if (read.status == file_safety::ReadStatus::Refused) throw mclError(read.error);
+        if (read.status != file_safety::ReadStatus::Read) return mxArray::scalar(-1);
+        file.content = std::move(read.content);
+    } else if (base == "w" || base == "a") {
+        file_safety::WriteResult opened;
+        if (base == "w") {
+            file.replacement = std::make_unique<file_safety::Replacement>(shownPath(name));
+            opened = file.replacement->opened();
+        } else {
+            opened = file_safety::appendToFile(shownPath(name), {});
+        }
+        if (opened.status == file_safety::WriteStatus::Refused) throw mclError(opened.error);
+        if (!opened.ok()) return mxArray::scalar(-1);
+        file.writing = true;
     } else {
         throw mclError("Mode d'ouverture de fichier inconnu : « " + mode + " ».");
     }
+    file.serial = ++openSerial();
     int id = smallestFreeId();
     openFiles().emplace(id, std::move(file));
     return mxArray::scalar(id);
@@ -292,23 +287,12 @@ mxArray mlfFclose(const mxArray& id) {
     OpenFile& file = fileFor(id, "Fermeture de fichier");
     OpenFile closing = std::move(file);
     openFiles().erase(static_cast<int>(id.toScalar()));
-    if (!closing.stream) return mxArray::scalar(0);
-
-    bool written = std::fflush(closing.stream) == 0 && !std::ferror(closing.stream);
-    written = written && ::fsync(::fileno(closing.stream)) == 0;
-    int saved = errno;
-    written = std::fclose(closing.stream) == 0 && written;
-    if (closing.temporaryPath.empty()) {
-        if (!written) throw mclError("Écriture du fichier « " + closing.name + " » incomplète : " +
-                                     std::strerror(saved) + ".");
-        return mxArray::scalar(0);
-    }
-    if (written && std::rename(closing.temporaryPath.c_str(), closing.targetPath.c_str()) == 0)
-        return mxArray::scalar(0);
-    saved = errno;
-    ::unlink(closing.temporaryPath.c_str());
-    throw mclError("Le fichier « " + closing.name + " » n'a pas pu être écrit (" +
-                   std::strerror(saved) + ") ; son ancien contenu est conservé.");
+    if (!closing.writing) return mxArray::scalar(0);
+    file_safety::WriteResult written =
+        closing.replacement ? closing.replacement->commit(closing.pending)
+                            : file_safety::appendToFile(shownPath(closing.name), closing.pending);
+    if (!written.ok()) throw mclError(written.error);
+    return mxArray::scalar(0);
 }
 
 mxArray mlfFscanf(const mxArray& id, const mxArray& format) {
@@ -316,7 +300,7 @@ mxArray mlfFscanf(const mxArray& id, const mxArray& format) {
     std::string wanted = format.toUtf8();
     if (wanted != "%f" && wanted != "%g" && wanted != "%e" && wanted != "%d")
         throw mclError("Format de lecture non pris en charge : « " + wanted + " ».");
-    if (file.stream) throw mclError("Le fichier « " + file.name + " » est ouvert en écriture.");
+    if (file.writing) throw mclError("Le fichier « " + file.name + " » est ouvert en écriture.");
     std::vector<double> numbers;
     double value = 0.0;
     while (readNumber(file.content, file.position, value)) numbers.push_back(value);
@@ -338,10 +322,8 @@ mxArray mlfNFprintf(const mxArray& id, const mxArray& format, const mxArray& val
         return mxArray::scalar(static_cast<double>(text.size()));
     }
     OpenFile& file = fileFor(id, "Écriture dans un fichier");
-    if (!file.stream) throw mclError("Le fichier « " + file.name + " » est ouvert en lecture.");
-    if (std::fwrite(text.data(), 1, text.size(), file.stream) != text.size())
-        throw mclError("Écriture du fichier « " + file.name + " » impossible : " +
-                       std::strerror(errno) + ".");
+    if (!file.writing) throw mclError("Le fichier « " + file.name + " » est ouvert en lecture.");
+    file.pending += text;
     return mxArray::scalar(static_cast<double>(text.size()));
 }
 
@@ -359,27 +341,44 @@ void mlfNCd(const mxArray& directory) {
 
 int mclOpenFileCount() { return static_cast<int>(openFiles().size()); }
 
-void mclCloseAllFiles() {
-    for (auto& [id, file] : openFiles()) {
-        if (!file.stream) continue;
-        std::fclose(file.stream);
-        if (!file.temporaryPath.empty()) ::unlink(file.temporaryPath.c_str());
-    }
-    openFiles().clear();
+void mclCloseAllFiles() { openFiles().clear(); }  // a replacement not committed is abandoned
+
+namespace {
+
+// What a group left open when an error ended it: abandoned, its id free again.
+void closeFilesOpenedAfter(unsigned long long serial) {
+    for (auto it = openFiles().begin(); it != openFiles().end();)
+        it = it->second.serial > serial ? openFiles().erase(it) : std::next(it);
 }
 
-mclFolderScope::mclFolderScope(const mxArray& folder) : start_(fs::current_path().string()) {
-    mlfNCd(folder);
+}  // namespace
+
+mclFolderScope::mclFolderScope(const mxArray& folder)
+    : start_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), serial_(openSerial()) {
+    if (start_ < 0)
+        throw mclError(std::string("Le dossier de travail est inaccessible : ") + std::strerror(errno) + ".");
+    try {
+        mlfNCd(folder);
+    } catch (...) {
+        ::close(start_);
+        throw;
+    }
     inside_ = true;
 }
 
 mclFolderScope::~mclFolderScope() {
-    if (!inside_) return;
-    std::error_code ec;
-    fs::current_path(start_, ec);
+    if (inside_) {
+        closeFilesOpenedAfter(serial_);
+        [[maybe_unused]] int ignored = ::fchdir(start_);
+    }
+    ::close(start_);
 }
 
 void mclFolderScope::leave(const mxArray& parent) {
-    mlfNCd(parent);
+    if (parent.toUtf8() != "..") {
+        mlfNCd(parent);
+    } else if (::fchdir(start_) != 0) {
+        throw mclError(std::string("Retour impossible au dossier de travail : ") + std::strerror(errno) + ".");
+    }
     inside_ = false;
 }

@@ -9,7 +9,8 @@
 // The smallest free id from 3 upward, or -1 when the file cannot be opened.
 // No mode means read. A file opened for writing is written beside its target
 // and takes the target's place in one step when it is closed, so that a reader
-// never sees it half-written.
+// never sees it half-written; mode "a" adds to its end in one write at
+// closing. The rules for files that others can reach are file_safety's.
 mxArray mlfFopen(const mxArray& name, const std::optional<mxArray>& mode = std::nullopt);
 mxArray mlfFclose(const mxArray& id);
 // With "%f": every number from the current position up to the first text that
@@ -28,10 +29,12 @@ int mclOpenFileCount();
 // Closes every open file; a file being written is abandoned, its target kept.
 void mclCloseAllFiles();
 
-// Enters a folder for a group of file accesses. The group ends with an
-// explicit change back (mlfNCd("..")); if an error ends it first, leaving the
-// scope returns to the folder the group started from, so that the next action
-// starts where the last one did.
+// Enters a folder for a group of file accesses, holding the folder it starts
+// from open. The group ends with the change back to ".."; that change, and
+// the end of the scope when an error ends the group first, return to the held
+// folder: never to the physical parent of where a linked folder led. A group
+// that an error ends also closes the files it opened, so that their ids are
+// free again.
 class mclFolderScope {
 public:
     explicit mclFolderScope(const mxArray& folder);
@@ -42,6 +45,7 @@ public:
     void leave(const mxArray& parent);
 
 private:
-    std::string start_;
+    int start_;
+    unsigned long long serial_;
     bool inside_ = false;
 };
