@@ -28,7 +28,7 @@ inline std::string errorOf(const std::function<void()>& action) {
 // Every test starts and ends with the root alone, no view, no callback runner.
 class FreshTree : public ::testing::Test {
 protected:
-    graphics::Tree& tree = graphics::Tree::instance();
+    graphics::Tree& tree = graphics::programTree();
     void SetUp() override { reset(); }
     void TearDown() override { reset(); }
 

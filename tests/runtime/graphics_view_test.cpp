@@ -27,7 +27,7 @@ namespace {
 // controls over a frame, an edit field, a chart with a legend.
 class QtWindow : public FreshTree {
 protected:
-    std::unique_ptr<QtView> view = std::make_unique<QtView>();
+    std::unique_ptr<QtView> view = std::make_unique<QtView>(tree);
     std::vector<std::string> callbacks;
     double figure = 0, frame = 0, title = 0, label = 0, slider = 0, edit = 0, button = 0, axes = 0;
 
@@ -257,6 +257,38 @@ TEST_F(QtWindow, ASnapshotIsAPictureOfTheWholeWindow) {
     if (!file.isEmpty()) {
         EXPECT_TRUE(picture.save(file));
     }
+}
+
+// A view hands what the user does to the tree it was built for, never to the
+// tree behind the programs' graphics calls.
+TEST(QtViewOfItsOwnTree, UserActionsReachThatTreeOnly) {
+    Tree own;
+    QtView shown(own);
+    own.setView(&shown);
+    std::vector<std::string> fired;
+    own.setCallbackRunner([&](const std::string& text) { fired.push_back(text); });
+    double figure = own.create(Type::Figure, 0, {T("Position"), Row({100, 100, 400, 300})});
+    auto control = [&](const char* style, const char* callback) {
+        return own.create(Type::Uicontrol, figure,
+                          {T("Style"), T(style), T("Min"), N(-1), T("Max"), N(1), T("Callback"), T(callback)});
+    };
+    double slider = control("slider", "p slider"), edit = control("edit", "p edit"),
+           button = control("pushbutton", "p ok");
+    const std::size_t programObjects = programTree().subtree(0).size();
+
+    dynamic_cast<SliderControl&>(*shown.control(slider)).moveTo(0.5);
+    dynamic_cast<EditControl&>(*shown.control(edit)).typeAndLeave(QStringLiteral("12"));
+    QTest::mouseClick(dynamic_cast<QPushButton*>(shown.control(button)), Qt::LeftButton);
+    EXPECT_EQ(own.get(slider, "Value"), N(0.5));
+    EXPECT_EQ(own.get(edit, "String"), T("12"));
+    EXPECT_EQ(fired, (std::vector<std::string>{"p slider", "p edit", "p ok"}));
+    EXPECT_EQ(programTree().subtree(0).size(), programObjects);
+
+    shown.window(figure)->close();
+    EXPECT_FALSE(own.contains(figure));
+    EXPECT_FALSE(shown.window(figure));
+    own.setView(nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ void mlxFixture(int nlhs, mxArray[], int nrhs, mxArray prhs[]) {
     if (nrhs == 0) {
         buildWindow();
         if (qEnvironmentVariableIsSet("FIXTURE_CLOSE_SOON"))
-            QTimer::singleShot(100, [] { graphics::Tree::instance().fireCallback(closeButton.at(0)); });
+            QTimer::singleShot(100, [] { graphics::programTree().fireCallback(closeButton.at(0)); });
         return;
     }
     std::string word = prhs[0].toUtf8();

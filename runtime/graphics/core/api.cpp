@@ -10,9 +10,14 @@
 using graphics::Tree;
 using graphics::Type;
 
+graphics::Tree& graphics::programTree() {
+    static Tree tree;
+    return tree;
+}
+
 namespace {
 
-Tree& tree() { return Tree::instance(); }
+Tree& tree() { return graphics::programTree(); }
 
 double handleOf(const mxArray& handle) { return handle.toScalar("Le handle graphique"); }
 

@@ -60,11 +60,6 @@ bool Object::is(std::string_view property, std::string_view word) const { return
 
 // ---- Tree ---------------------------------------------------------------------
 
-Tree& Tree::instance() {
-    static Tree tree;
-    return tree;
-}
-
 Tree::Tree() { clear(); }
 
 void Tree::clear() {

@@ -58,8 +58,8 @@ private:
 
 class Tree {
 public:
-    // The process's tree, used by the graphics calls of the programs.
-    static Tree& instance();
+    // The root alone.
+    Tree();
     Tree(const Tree&) = delete;
     Tree& operator=(const Tree&) = delete;
 
@@ -97,7 +97,6 @@ public:
     std::array<double, 4> screenSize() const;
 
 private:
-    Tree();
     Object& mutableObject(double handle);
     // Stores a checked value with its side effects.
     const PropertyRule& store(Object& object, std::string_view property, const mxArray& value);
@@ -113,5 +112,9 @@ private:
     CallbackRunner runner_;
     int pauses_ = 0;
 };
+
+// The tree that the programs' graphics calls (graphics.h) build. The host
+// hands it to the view that shows it; the view reaches it through nothing else.
+Tree& programTree();
 
 }  // namespace graphics

@@ -55,9 +55,9 @@ Control* createControl(const Object& control, QWidget* parent) {
     Control* created = nullptr;
     if (style == "frame") created = new FrameControl(parent);
     else if (style == "text") created = new LabelControl(parent);
-    else if (style == "slider") created = new SliderControl(control.handle(), parent);
-    else if (style == "edit") created = new EditControl(control.handle(), parent);
-    else created = new ButtonControl(control.handle(), parent);
+    else if (style == "slider") created = new SliderControl(parent);
+    else if (style == "edit") created = new EditControl(parent);
+    else created = new ButtonControl(parent);
     created->apply(control);
     return created;
 }
@@ -98,7 +98,7 @@ void LabelControl::paintEvent(QPaintEvent* event) {
 
 // ---- slider -----------------------------------------------------------------------
 
-SliderControl::SliderControl(double handle, QWidget* parent) : QSlider(Qt::Horizontal, parent), handle_(handle) {
+SliderControl::SliderControl(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setRange(0, kSliderSteps);
     setSingleStep(kSliderSteps / 100);
     setPageStep(kSliderSteps / 10);
@@ -130,9 +130,8 @@ int SliderControl::positionOf(double value) const {
 }
 
 void SliderControl::commit(double value) {
-    Tree& tree = Tree::instance();
-    tree.setFromView(handle_, "Value", mxArray::scalar(value));
-    tree.fireCallback(handle_);
+    emit userActions().changed("Value", mxArray::scalar(value));
+    emit userActions().fired();
 }
 
 void SliderControl::resizeEvent(QResizeEvent* event) {
@@ -142,13 +141,13 @@ void SliderControl::resizeEvent(QResizeEvent* event) {
 
 // ---- edit field -------------------------------------------------------------------
 
-EditControl::EditControl(double handle, QWidget* parent) : QLineEdit(parent) {
+EditControl::EditControl(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textChanged, this,
-            [handle](const QString& text) { Tree::instance().setFromView(handle, "String", valueText(text)); });
-    connect(this, &QLineEdit::editingFinished, this, [this, handle] {
+            [this](const QString& text) { emit userActions().changed("String", valueText(text)); });
+    connect(this, &QLineEdit::editingFinished, this, [this] {
         if (!isModified()) return;
         setModified(false);
-        Tree::instance().fireCallback(handle);
+        emit userActions().fired();
     });
 }
 
@@ -171,8 +170,8 @@ void EditControl::typeAndLeave(const QString& text) {
 
 // ---- push button ------------------------------------------------------------------
 
-ButtonControl::ButtonControl(double handle, QWidget* parent) : QPushButton(parent) {
-    connect(this, &QPushButton::clicked, this, [handle] { Tree::instance().fireCallback(handle); });
+ButtonControl::ButtonControl(QWidget* parent) : QPushButton(parent) {
+    connect(this, &QPushButton::clicked, &userActions(), &UserActions::fired);
 }
 
 void ButtonControl::apply(const Object& control) {

@@ -1,6 +1,6 @@
 // The Qt widgets of uicontrol objects: frames, text labels, sliders, edit
-// fields and push buttons. Each mirrors its object and reports what the user
-// does to the tree.
+// fields and push buttons. Each mirrors its object and signals what the user
+// does to it; the window it is in hands that to the tree.
 #pragma once
 
 #include "tree.h"
@@ -13,12 +13,28 @@
 
 namespace graphics {
 
+// What the user did to a control.
+class UserActions : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+signals:
+    // The user set a property: a slider's "Value", an edit field's "String".
+    void changed(const std::string& property, const mxArray& value);
+    // The control's callback is due.
+    void fired();
+};
+
 class Control {
 public:
     virtual ~Control() = default;
     virtual QWidget* widget() = 0;
     // Shows the object's properties.
     virtual void apply(const Object& control) = 0;
+    UserActions& userActions() { return userActions_; }
+
+private:
+    UserActions userActions_;
 };
 
 // The widget for the object's "Style".
@@ -53,7 +69,7 @@ private:
 // never for the positions on the way.
 class SliderControl : public QSlider, public Control {
 public:
-    SliderControl(double handle, QWidget* parent);
+    explicit SliderControl(QWidget* parent);
     QWidget* widget() override { return this; }
     void apply(const Object& control) override;
     // A completed move to exactly this value, as a user's would be.
@@ -66,7 +82,6 @@ private:
     int positionOf(double value) const;
     void commit(double value);
 
-    double handle_;
     double min_ = 0, max_ = 1;
 };
 
@@ -74,7 +89,7 @@ private:
 // field whose text they changed.
 class EditControl : public QLineEdit, public Control {
 public:
-    EditControl(double handle, QWidget* parent);
+    explicit EditControl(QWidget* parent);
     QWidget* widget() override { return this; }
     void apply(const Object& control) override;
     // Replaces the contents as typing would, then leaves the field.
@@ -83,7 +98,7 @@ public:
 
 class ButtonControl : public QPushButton, public Control {
 public:
-    ButtonControl(double handle, QWidget* parent);
+    explicit ButtonControl(QWidget* parent);
     QWidget* widget() override { return this; }
     void apply(const Object& control) override;
 

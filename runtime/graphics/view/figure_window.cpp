@@ -9,7 +9,7 @@
 
 namespace graphics {
 
-FigureWindow::FigureWindow(const Object& figure) : handle_(figure.handle()) {
+FigureWindow::FigureWindow(Tree& tree, const Object& figure) : tree_(tree), handle_(figure.handle()) {
     setAutoFillBackground(true);
     applyLook(figure);
     placeOnScreen(figure);
@@ -35,12 +35,18 @@ void FigureWindow::addChild(const Object& child) {
     if (child.type() == Type::Axes) {
         auto* axes = new AxesWidget(this);
         axes_[child.handle()] = axes;
-        axes->refresh(Tree::instance(), child.handle());
+        axes->refresh(tree_, child.handle());
         widget = axes;
     } else {
         Control* control = createControl(child, this);
         controls_[child.handle()] = {control, child.text("Style")};
         widget = control->widget();
+        const double handle = child.handle();
+        connect(&control->userActions(), &UserActions::changed, this,
+                [this, handle](const std::string& property, const mxArray& value) {
+                    tree_.setFromView(handle, property, value);
+                });
+        connect(&control->userActions(), &UserActions::fired, this, [this, handle] { tree_.fireCallback(handle); });
     }
     place(child);
     restack();
@@ -50,7 +56,7 @@ void FigureWindow::addChild(const Object& child) {
 void FigureWindow::updateChild(const Object& child) {
     if (AxesWidget* widget = axes(child.handle())) {
         place(child);
-        widget->refresh(Tree::instance(), child.handle());
+        widget->refresh(tree_, child.handle());
         return;
     }
     Shown& shown = controls_.at(child.handle());
@@ -73,7 +79,7 @@ void FigureWindow::removeChild(double handle) {
     widget->deleteLater();
 }
 
-void FigureWindow::refreshAxes(double handle) { axes(handle)->refresh(Tree::instance(), handle); }
+void FigureWindow::refreshAxes(double handle) { axes(handle)->refresh(tree_, handle); }
 
 Control* FigureWindow::control(double handle) const {
     auto it = controls_.find(handle);
@@ -99,7 +105,7 @@ void FigureWindow::place(const Object& child) {
 }
 
 void FigureWindow::restack() {
-    const Object& figure = Tree::instance().object(handle_);
+    const Object& figure = tree_.object(handle_);
     for (double child : figure.children())
         if (AxesWidget* widget = axes(child)) widget->raise();
     for (double child : figure.children())
@@ -108,15 +114,13 @@ void FigureWindow::restack() {
 
 void FigureWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const Tree& tree = Tree::instance();
-    if (!tree.contains(handle_)) return;
-    for (double child : tree.object(handle_).children())
-        if (axes(child) || control(child)) place(tree.object(child));
+    if (!tree_.contains(handle_)) return;
+    for (double child : tree_.object(handle_).children())
+        if (axes(child) || control(child)) place(tree_.object(child));
 }
 
 void FigureWindow::closeEvent(QCloseEvent* event) {
-    Tree& tree = Tree::instance();
-    if (tree.contains(handle_)) tree.remove(handle_);  // the view then lets the window go
+    if (tree_.contains(handle_)) tree_.remove(handle_);  // the view then lets the window go
     event->accept();
 }
 

@@ -1,5 +1,6 @@
 // A figure's top-level window: placed and sized from the figure's position,
-// it holds the widgets of its controls and axes and places them from theirs.
+// it holds the widgets of its controls and axes and places them from theirs,
+// and hands what the user does to them to the tree.
 #pragma once
 
 #include "axes_widget.h"
@@ -14,7 +15,7 @@ namespace graphics {
 
 class FigureWindow : public QWidget {
 public:
-    explicit FigureWindow(const Object& figure);
+    FigureWindow(Tree& tree, const Object& figure);
 
     // Title and colour.
     void applyLook(const Object& figure);
@@ -41,6 +42,7 @@ private:
     // Axes under the controls, each group in creation order.
     void restack();
 
+    Tree& tree_;
     double handle_;
     struct Shown {
         Control* control;

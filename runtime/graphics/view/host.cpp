@@ -25,7 +25,7 @@ namespace {
 
 class Host {
 public:
-    explicit Host(bool scripted) : scripted_(scripted) {}
+    Host(const Tree& tree, bool scripted) : tree_(tree), scripted_(scripted) {}
 
     // Runs a piece of the program; an error escaping it is shown and the
     // program goes on. False after an error.
@@ -57,7 +57,7 @@ private:
     // waiting in a pause, whose event loop a quit would end too).
     void quitWhenNoWindow() {
         QTimer::singleShot(0, [this] {
-            if (depth_ == 0 && Tree::instance().figures().empty()) QCoreApplication::quit();
+            if (depth_ == 0 && tree_.figures().empty()) QCoreApplication::quit();
         });
     }
 
@@ -66,6 +66,7 @@ private:
         if (!scripted_) QMessageBox::critical(nullptr, QStringLiteral("Erreur"), qtText(message));
     }
 
+    const Tree& tree_;
     bool scripted_;
     bool serving_ = false;
     int depth_ = 0;
@@ -124,7 +125,7 @@ void installFaultHandlers() {
 // Serves window events until the last window is closed. A start that failed
 // and left no window ends at once, and says so by its status.
 int serve(QApplication& app, QtView& view, Host& host, bool started) {
-    if (Tree::instance().figures().empty()) return started ? 0 : 1;
+    if (view.tree().figures().empty()) return started ? 0 : 1;
     host.endWithLastWindow(view);
     app.exec();
     return 0;
@@ -141,7 +142,7 @@ int playScript(QApplication& app, std::istream& script, QtView& view, const mclM
 int saveSnapshot(QApplication& app, const QtView& view, const std::string& file) {
     int status = 1;
     QTimer::singleShot(0, [&] {
-        auto figure = Tree::instance().currentFigure();
+        auto figure = view.tree().currentFigure();
         if (figure && view.window(*figure)->snapshot().save(qtText(file)))
             status = 0;
         else
@@ -179,10 +180,10 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, con
     std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; numbers keep the decimal point
     app.setQuitOnLastWindowClosed(false);  // the tree's last figure decides
 
-    Tree& tree = Tree::instance();
-    QtView view;
+    Tree& tree = programTree();
+    QtView view(tree);
     tree.setView(&view);
-    Host host(options.script || options.snapshot);  // no dialog waits for a click in a batch run
+    Host host(tree, options.script || options.snapshot);  // no dialog waits for a click in a batch run
     tree.setCallbackRunner([&](const std::string& text) { host.runCallback(info, text); });
 
     int status = 1;

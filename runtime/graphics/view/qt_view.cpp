@@ -16,7 +16,7 @@ QtView::~QtView() {
 void QtView::objectCreated(const Object& object) {
     switch (object.type()) {
     case Type::Figure: {
-        auto* window = new FigureWindow(object);
+        auto* window = new FigureWindow(tree_, object);
         windows_[object.handle()] = window;
         window->show();
         break;
@@ -86,16 +86,14 @@ FigureWindow* QtView::window(double figure) const {
 }
 
 Control* QtView::control(double handle) const {
-    const Tree& tree = Tree::instance();
-    if (!tree.contains(handle) || tree.object(handle).type() != Type::Uicontrol) return nullptr;
-    FigureWindow* shown = windowOf(tree.object(handle));
+    if (!tree_.contains(handle) || tree_.object(handle).type() != Type::Uicontrol) return nullptr;
+    FigureWindow* shown = windowOf(tree_.object(handle));
     return shown ? shown->control(handle) : nullptr;
 }
 
 FigureWindow* QtView::windowOf(const Object& object) const {
-    const Tree& tree = Tree::instance();
     double handle = object.parent();
-    while (tree.object(handle).type() != Type::Figure) handle = tree.object(handle).parent();
+    while (tree_.object(handle).type() != Type::Figure) handle = tree_.object(handle).parent();
     return window(handle);
 }
 

@@ -1,4 +1,5 @@
-// The Qt view of the object tree: one window a figure.
+// The Qt view of an object tree: one window a figure. The tree tells it of
+// every change through View; it hands the user's actions back to that tree.
 #pragma once
 
 #include "figure_window.h"
@@ -13,7 +14,8 @@ namespace graphics {
 
 class QtView : public View {
 public:
-    QtView() = default;
+    // The view of this tree, which the caller then gives the view.
+    explicit QtView(Tree& tree) : tree_(tree) {}
     // Closes the windows still open.
     ~QtView() override;
     QtView(const QtView&) = delete;
@@ -26,6 +28,7 @@ public:
     // Paints and serves everything but user input until the time is up.
     void pause(double seconds) override;
 
+    const Tree& tree() const { return tree_; }
     FigureWindow* window(double figure) const;
     // The widget of a control, nullptr for other objects.
     Control* control(double handle) const;
@@ -36,6 +39,7 @@ private:
     // The window that shows an object still in the tree.
     FigureWindow* windowOf(const Object& object) const;
 
+    Tree& tree_;
     std::map<double, QPointer<FigureWindow>> windows_;
     std::function<void()> windowClosed_;
 };

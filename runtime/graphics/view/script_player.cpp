@@ -62,7 +62,7 @@ void ScriptPlayer::run(const ScriptCommand& command) {
         break;
     }
     case Kind::Dump:
-        for (const auto& line : dumpWindow(Tree::instance(), currentWindow())) out_ << line << '\n';
+        for (const auto& line : dumpWindow(view_.tree(), currentWindow())) out_ << line << '\n';
         break;
     case Kind::Snapshot:
         if (!view_.window(currentWindow())->snapshot().save(qtText(command.text)))
@@ -78,13 +78,13 @@ void ScriptPlayer::run(const ScriptCommand& command) {
 }
 
 double ScriptPlayer::currentWindow() const {
-    auto figure = Tree::instance().currentFigure();
+    auto figure = view_.tree().currentFigure();
     if (!figure) throw mclError("Aucune fenêtre n'est ouverte.");
     return *figure;
 }
 
 Control* ScriptPlayer::nthControl(const char* style, int n) const {
-    const Tree& tree = Tree::instance();
+    const Tree& tree = view_.tree();
     int seen = 0;
     for (double child : tree.object(currentWindow()).children()) {
         const Object& o = tree.object(child);
@@ -95,7 +95,7 @@ Control* ScriptPlayer::nthControl(const char* style, int n) const {
 }
 
 Control* ScriptPlayer::buttonLabelled(const std::string& text) const {
-    const Tree& tree = Tree::instance();
+    const Tree& tree = view_.tree();
     for (double child : tree.object(currentWindow()).children()) {
         const Object& o = tree.object(child);
         if (o.type() == Type::Uicontrol && o.is("Style", "pushbutton") && o.text("String") == text)
