@@ -2,6 +2,7 @@
 
 #include "file_safety.h"
 #include "graphics.h"
+#include "window_position.h"
 
 #include <algorithm>
 #include <array>
@@ -45,10 +46,7 @@ struct Constants {
     mxArray file = t(model + ".poly");
     mxArray missingFile = t("LE FICHIER " + model + ".poly N EXISTE PAS!!!!!");
 
-    mxArray all = t("all"), ScreenSize = t("ScreenSize"), zero = n(0), one = n(1), two = n(2),
-            three = n(3), minusOne = n(-1);
-    mxArray referenceScreen = mxArray::row({1, 1, 1024, 800});
-    mxArray borderWidth = n(40);
+    mxArray all = t("all"), zero = n(0), one = n(1), minusOne = n(-1);
     mxArray Name = t("Name"), Position = t("Position"), NumberTitle = t("NumberTitle"),
             off = t("off"), menubar = t("menubar"), toolbar = t("toolbar"), none = t("none"),
             Units = t("Units"), normalized = t("normalized"), Style = t("Style"), text = t("text"),
@@ -95,15 +93,7 @@ void showMessage(const mxArray& text, const mxArray& position) {
 void buildWindow() {
     const Constants& K = k.get();
     mlfNClose(K.all);
-    mxArray scnsize_reel = mlfNGet(K.zero, K.ScreenSize);
-    auto at = [](const mxArray& v, int i) { return mclIntArrayRef1(v, i); };
-    mxArray width = mclMrdivide(mclMtimes(K.two, at(K.referenceScreen, 3)), K.three);
-    mxArray height = mclMrdivide(mclMtimes(K.two, at(K.referenceScreen, 4)), K.three);
-    mxArray pos_fig = mlfHorzcat({
-        mclPlus(K.borderWidth, mclMrdivide(mclMinus(at(scnsize_reel, 3), width), K.two)),
-        mclPlus(K.borderWidth, mclMrdivide(mclMinus(at(scnsize_reel, 4), width), K.two)),
-        width, height});
-    mxArray h_fig = mlfNFigure({K.Name, K.windowName, K.Position, pos_fig, K.NumberTitle, K.off,
+    mxArray h_fig = mlfNFigure({K.Name, K.windowName, K.Position, windowPosition(), K.NumberTitle, K.off,
                                 K.menubar, K.none, K.toolbar, K.none});
 
     auto label = [&](const mxArray& position, const mxArray& string) {

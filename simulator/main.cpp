@@ -5,6 +5,7 @@
 #include "graphics.h"
 #include "v_reelle2cr.h"
 #include "var_.h"
+#include "window_position.h"
 #include "xlim.h"
 #include "ylim.h"
 
@@ -50,10 +51,8 @@ struct Control {
 
 struct Constants {
     // Window.
-    mxArray referenceScreen = mxArray::row({1, 1, 1024, 800});
-    mxArray borderWidth = n(40);
-    mxArray two = n(2), three = n(3), zero = n(0), one = n(1);
-    mxArray all = t("all"), ScreenSize = t("ScreenSize");
+    mxArray two = n(2), zero = n(0), one = n(1);
+    mxArray all = t("all");
     mxArray Name = t("Name"), windowName = t(" Simuateur de la pièce en V");
     mxArray Position = t("Position"), NumberTitle = t("NumberTitle"), off = t("off"),
             menubar = t("menubar"), toolbar = t("toolbar"), none = t("none"), units = t("units"),
@@ -207,7 +206,22 @@ mxArray readAccountFile(const mxArray& name) {
     return value;
 }
 
-// ---- window ----------------------------------------------------------------------
+// ---- the models and the chart -------------------------------------------------------
+
+// A1, A2 and H at a coded setting, as var_ returns them.
+struct Prediction {
+    mxArray A1, A2, H;
+};
+
+Prediction predict(const std::array<mxArray, 5>& coded) {
+    Prediction p;
+    p.A1 = mlfVar_(&p.A2, &p.H, coded[0], coded[1], coded[2], coded[3], coded[4]);
+    return p;
+}
+
+mxArray profileOf(const Prediction& p) { return mlfCalcul_pts(p.A1, p.A2, p.H); }
+
+mxArray initialProfile() { return profileOf(predict(k->initialSetting)); }
 
 // A profile's points are its rows: x in column 1, y in column 2.
 mxArray plotProfile(const mxArray& points, const mxArray& style) {
@@ -216,16 +230,73 @@ mxArray plotProfile(const mxArray& points, const mxArray& style) {
              {k->LineWidth, k->two});
 }
 
-mxArray initialProfile() {
-    const auto& s = k->initialSetting;
-    mxArray iPGP2, iPGP3;
-    mxArray iPGP1 = mlfVar_(&iPGP2, &iPGP3, s[0], s[1], s[2], s[3], s[4]);
-    return mlfCalcul_pts(iPGP1, iPGP2, iPGP3);
-}
-
 void profileLimits() {
     mlfXlim(0, k->profileXLimits);
     mlfYlim(0, k->profileYLimits);
+}
+
+// New profile axes in the place of the old ones, kept in ax.
+void newProfileAxes() {
+    const Constants& K = k.get();
+    mclInitGlobal(ax) = mlfNAxes({K.Position, K.profilePosition, K.box, K.on, K.units, K.normalized,
+                                  K.tag, K.axe});
+}
+
+// ---- window ----------------------------------------------------------------------
+
+// The folders the simulator works in must be there before anything is built,
+// so that a wrong start folder leaves no half-built window behind.
+void requireWorkingFolders() {
+    for (const char* folder : {facts::kDataFolder, facts::kCoefficientFolder}) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(folder, ec))
+            mlfError(std::string("Le dossier « ") + folder + " » est introuvable dans « " +
+                     std::filesystem::current_path().string() +
+                     " ». Lancez le simulateur dans un dossier qui contient « data » et « poly ».");
+    }
+}
+
+void openWindow() {
+    const Constants& K = k.get();
+    mclInitGlobal(h_fig) = mlfNFigure({K.Name, K.windowName, K.Position, windowPosition(), K.NumberTitle,
+                                       K.off, K.menubar, K.none, K.toolbar, K.none});
+    mlfNSet(mclVg(h_fig), K.units, K.normalized);
+}
+
+// The target part with its dimension marks H, A1 and A2.
+void drawTargetSketch() {
+    const Constants& K = k.get();
+    mlfNAxes({K.Position, K.sketchPosition, K.box, K.on, K.units, K.normalized, K.tag, K.axe});
+    mlfIndexAssign(mclInitGlobal(vh), ".hline2", mlfNPlot(K.targetX, K.targetY, K.red, {K.LineWidth, K.two}));
+    mlfXlim(0, K.sketchXLimits);
+    mlfYlim(0, K.sketchYLimits);
+    mlfHold(K.on);
+    mlfNPlot(K.heightMarkX, K.heightMarkY, K.blue);
+    mlfHold(K.on);
+    mlfNPlot(K.topLineX, K.topLineY, K.blue);
+    mlfHold(K.on);
+    mlfNText({K.Position, K.hPosition, K.String, K.H});
+    mlfHold(K.on);
+    mlfNPlot(K.cercle1_X, K.cercle1_Y, K.blue);
+    mlfHold(K.on);
+    mlfNText({K.Position, K.a1Position, K.String, K.A1});
+    mlfHold(K.on);
+    mlfNPlot(K.cercle2_X, K.cercle2_Y, K.blue);
+    mlfHold(K.on);
+    mlfNText({K.Position, K.a2Position, K.String, K.A2});
+    mlfHold(K.on);
+}
+
+// A new cost account at every start: the start values in the files, no change yet.
+void resetAccount() {
+    const Constants& K = k.get();
+    mclFolderScope inData(K.data);
+    mclInitGlobal(reglage) = K.zero;
+    mclInitGlobal(outillage) = K.zero;
+    writeNumber(K.CoutO_dat, K.startTooling);
+    writeNumber(K.CoutR_dat, K.startAdjustment);
+    writeNumber(K.Nb_essai_dat, K.startCount);
+    inData.leave(K.parent);
 }
 
 mxArray createControl(const Control& c) {
@@ -259,81 +330,18 @@ mxArray createControl(const Control& c) {
     return mlfNUicontrol(std::move(args));
 }
 
-// The folders the simulator works in must be there before anything is built,
-// so that a wrong start folder leaves no half-built window behind.
-void requireWorkingFolders() {
-    for (const char* folder : {"data", "poly"}) {
-        std::error_code ec;
-        if (!std::filesystem::is_directory(folder, ec))
-            mlfError(std::string("Le dossier « ") + folder + " » est introuvable dans « " +
-                     std::filesystem::current_path().string() +
-                     " ». Lancez le simulateur dans un dossier qui contient « data » et « poly ».");
-    }
-}
-
-void buildWindow() {
-    const Constants& K = k.get();
-    requireWorkingFolders();
-    // The models run before anything is built: a coefficient file that cannot
-    // be used stops the start with its message instead of leaving a window
-    // without its profile chart.
-    mxArray liste_initiale = initialProfile();
-    mlfNClose(K.all);
-
-    mxArray scnsize_reel = mlfNGet(K.zero, K.ScreenSize);
-    const mxArray& scnsize = K.referenceScreen;
-    auto at = [](const mxArray& v, int i) { return mclIntArrayRef1(v, i); };
-    mxArray width = mclMrdivide(mclMtimes(K.two, at(scnsize, 3)), K.three);
-    mxArray height = mclMrdivide(mclMtimes(K.two, at(scnsize, 4)), K.three);
-    mxArray pos_fig = mlfHorzcat({
-        mclPlus(K.borderWidth, mclMrdivide(mclMinus(at(scnsize_reel, 3), width), K.two)),
-        mclPlus(K.borderWidth, mclMrdivide(mclMinus(at(scnsize_reel, 4), width), K.two)),
-        width, height});
-
-    mclInitGlobal(h_fig) = mlfNFigure({K.Name, K.windowName, K.Position, pos_fig, K.NumberTitle,
-                                       K.off, K.menubar, K.none, K.toolbar, K.none});
-    mlfNSet(mclVg(h_fig), K.units, K.normalized);
-
-    // Sketch of the target part with its dimension marks.
-    mlfNAxes({K.Position, K.sketchPosition, K.box, K.on, K.units, K.normalized, K.tag, K.axe});
-    mxArray& handles = mclInitGlobal(vh);
-    mlfIndexAssign(handles, ".hline2", mlfNPlot(K.targetX, K.targetY, K.red, {K.LineWidth, K.two}));
-    mlfXlim(0, K.sketchXLimits);
-    mlfYlim(0, K.sketchYLimits);
-    mlfHold(K.on);
-    mlfNPlot(K.heightMarkX, K.heightMarkY, K.blue);
-    mlfHold(K.on);
-    mlfNPlot(K.topLineX, K.topLineY, K.blue);
-    mlfHold(K.on);
-    mlfNText({K.Position, K.hPosition, K.String, K.H});
-    mlfHold(K.on);
-    mlfNPlot(K.cercle1_X, K.cercle1_Y, K.blue);
-    mlfHold(K.on);
-    mlfNText({K.Position, K.a1Position, K.String, K.A1});
-    mlfHold(K.on);
-    mlfNPlot(K.cercle2_X, K.cercle2_Y, K.blue);
-    mlfHold(K.on);
-    mlfNText({K.Position, K.a2Position, K.String, K.A2});
-    mlfHold(K.on);
-
-    // A new cost account at every start.
-    {
-        mclFolderScope inData(K.data);
-        mclInitGlobal(reglage) = K.zero;
-        mclInitGlobal(outillage) = K.zero;
-        writeNumber(K.CoutO_dat, K.startTooling);
-        writeNumber(K.CoutR_dat, K.startAdjustment);
-        writeNumber(K.Nb_essai_dat, K.startCount);
-        inData.leave(K.parent);
-    }
-
-    for (const Control& c : K.controls) {
+// The three panels, each control kept in its slot of vh.hui when it has one.
+void createControls() {
+    for (const Control& c : k->controls) {
         mxArray handle = createControl(c);
         if (c.slot) mlfIndexAssign(mclInitGlobal(vh), ".hui(?)", handle, {n(c.slot)});
     }
+}
 
-    mclInitGlobal(ax) = mlfNAxes({K.Position, K.profilePosition, K.box, K.on, K.units,
-                                  K.normalized, K.tag, K.axe});
+// Before any trial: the initial and the target profile.
+void drawStartChart(const mxArray& liste_initiale) {
+    const Constants& K = k.get();
+    newProfileAxes();
     mlfIndexAssign(mclInitGlobal(vh), ".hline", plotProfile(liste_initiale, K.magentaSolid));
     profileLimits();
     mlfHold(K.on);
@@ -344,31 +352,41 @@ void buildWindow() {
     mlfHold(K.off);
 }
 
-// ---- callbacks ---------------------------------------------------------------------
-
-void trial(const std::array<mxArray, 5>& PP, const std::array<mxArray, 5>& ValR) {
-    const Constants& K = k.get();
-
-    // The account files are the master copy: reload them first.
-    {
-        mclFolderScope inData(K.data);
-        mxArray loadedO = readAccountFile(K.CoutO_dat);
-        mxArray loadedR = readAccountFile(K.CoutR_dat);
-        mxArray loadedCount = readAccountFile(K.Nb_essai_dat);
-        mclInitGlobal(CoutO) = loadedO;
-        mclInitGlobal(CoutR) = loadedR;
-        mclInitGlobal(Nb_essai) = loadedCount;
-        inData.leave(K.parent);
-    }
-
-    mxArray A2, H;
-    mxArray A1 = mlfVar_(&A2, &H, PP[0], PP[1], PP[2], PP[3], PP[4]);
-    mxArray liste = mlfCalcul_pts(A1, A2, H);
+void buildWindow() {
+    requireWorkingFolders();
+    // The models run before anything is built: a coefficient file that cannot
+    // be used stops the start with its message instead of leaving a window
+    // without its profile chart.
     mxArray liste_initiale = initialProfile();
+    mlfNClose(k->all);
+    openWindow();
+    drawTargetSketch();
+    resetAccount();
+    createControls();
+    drawStartChart(liste_initiale);
+}
 
+// ---- trial -------------------------------------------------------------------------
+
+// The account files are the master copy: a trial reloads them first, and
+// changes nothing of the account when one cannot be used.
+void loadAccount() {
+    const Constants& K = k.get();
+    mclFolderScope inData(K.data);
+    mxArray loadedO = readAccountFile(K.CoutO_dat);
+    mxArray loadedR = readAccountFile(K.CoutR_dat);
+    mxArray loadedCount = readAccountFile(K.Nb_essai_dat);
+    mclInitGlobal(CoutO) = loadedO;
+    mclInitGlobal(CoutR) = loadedR;
+    mclInitGlobal(Nb_essai) = loadedCount;
+    inData.leave(K.parent);
+}
+
+// The chart from nothing: the computed, the initial and the target profile.
+void redrawChart(const mxArray& liste, const mxArray& liste_initiale) {
+    const Constants& K = k.get();
     mlfDelete(mclVg(ax));
-    mclInitGlobal(ax) = mlfNAxes({K.Position, K.profilePosition, K.box, K.on, K.units, K.normalized,
-                                  K.tag, K.axe});
+    newProfileAxes();
     mlfIndexAssign(mclInitGlobal(vh), ".hline", plotProfile(liste, K.blueCircles));
     mlfHold(K.on);
     plotProfile(liste_initiale, K.magentaSolid);
@@ -377,11 +395,19 @@ void trial(const std::array<mxArray, 5>& PP, const std::array<mxArray, 5>& ValR)
     profileLimits();
     mlfHold(K.on);
     mlfNLegend({K.computedLabel, K.initialLabel, K.targetLabel, K.legendPosition});
+}
 
-    setString(100, mlfHorzcat({K.labelA1, mlfNum2str(A1)}));
-    setString(101, mlfHorzcat({K.labelA2, mlfNum2str(A2)}));
-    setString(102, mlfHorzcat({K.labelH, mlfNum2str(H)}));
+void showResults(const Prediction& p) {
+    const Constants& K = k.get();
+    setString(100, mlfHorzcat({K.labelA1, mlfNum2str(p.A1)}));
+    setString(101, mlfHorzcat({K.labelA2, mlfNum2str(p.A2)}));
+    setString(102, mlfHorzcat({K.labelH, mlfNum2str(p.H)}));
+}
 
+// The cost rule on the loaded account, shown as it goes; the change flags are
+// spent by it.
+void chargeTrial() {
+    const Constants& K = k.get();
     if (mclEqBool(mclVg(Nb_essai), K.zero)) {
         // The start values stand for the first trial: nothing is charged.
         mclInitGlobal(Nb_essai) = K.one;
@@ -401,7 +427,11 @@ void trial(const std::array<mxArray, 5>& PP, const std::array<mxArray, 5>& ValR)
     }
     mclInitGlobal(reglage) = K.zero;
     mclInitGlobal(outillage) = K.zero;
+}
 
+// The account back to its files, and the log of this trial's setting and results.
+void storeAccountAndLog(const std::array<mxArray, 5>& ValR, const Prediction& p) {
+    const Constants& K = k.get();
     mclFolderScope inData(K.data);
     writeNumber(K.CoutO_dat, mclVg(CoutO));
     writeNumber(K.CoutR_dat, mclVg(CoutR));
@@ -414,25 +444,41 @@ void trial(const std::array<mxArray, 5>& PP, const std::array<mxArray, 5>& ValR)
     mxArray fid = openOrRaise(K.config_outillage_dat, K.w);
     mlfNFprintf(fid, K.lineFormat, mlfHorzcat(setting));
     mlfNFprintf(fid, K.lineFormat,
-                mlfHorzcat({K.resultA1, mlfNum2str(A1), K.resultA2, mlfNum2str(A2), K.resultH,
-                            mlfNum2str(H)}));
+                mlfHorzcat({K.resultA1, mlfNum2str(p.A1), K.resultA2, mlfNum2str(p.A2), K.resultH,
+                            mlfNum2str(p.H)}));
     mlfFclose(fid);
     inData.leave(K.parent);
 }
 
+void trial(const std::array<mxArray, 5>& PP, const std::array<mxArray, 5>& ValR) {
+    loadAccount();
+    const Prediction computed = predict(PP);
+    const mxArray liste = profileOf(computed);
+    redrawChart(liste, initialProfile());
+    showResults(computed);
+    chargeTrial();
+    storeAccountAndLog(ValR, computed);
+}
+
+// ---- callbacks ---------------------------------------------------------------------
+
+// Slider i moved: its label shows the real value, the flags note what changed.
+void recordSliderMove(int i, const mxArray& real) {
+    const Constants& K = k.get();
+    setString(i + 6, mlfHorzcat({K.labelPrefix[i], mlfNum2str(real), K.unit[i]}));
+    if (K.changesTooling[i]) mclInitGlobal(outillage) = K.one;
+    mclInitGlobal(reglage) = K.one;
+}
+
+// Every control's case starts from the five slider positions, coded and real.
 void serveControl(const mxArray& word) {
     const Constants& K = k.get();
     std::array<mxArray, 5> PP, ValR;
     for (int i = 0; i < 5; ++i) PP[i] = mlfNGet(huiHandle(i + 1), K.value);
     for (int j = 0; j < 5; ++j) ValR[j] = mlfV_reelle2cr(PP[j], K.bsup[j], K.binf[j]);
 
-    for (int i = 0; i < 5; ++i) {
-        if (!mclSwitchCompare(word, K.sliderWords[i])) continue;
-        setString(i + 6, mlfHorzcat({K.labelPrefix[i], mlfNum2str(ValR[i]), K.unit[i]}));
-        if (K.changesTooling[i]) mclInitGlobal(outillage) = K.one;
-        mclInitGlobal(reglage) = K.one;
-        return;
-    }
+    for (int i = 0; i < 5; ++i)
+        if (mclSwitchCompare(word, K.sliderWords[i])) return recordSliderMove(i, ValR[i]);
     if (mclSwitchCompare(word, K.Trial)) trial(PP, ValR);
 }
 

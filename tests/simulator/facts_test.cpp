@@ -2,6 +2,7 @@
 #include "graphics.h"
 #include "main.h"
 #include "simulator_test_support.h"
+#include "window_position.h"
 
 #include <sstream>
 #include <string>
@@ -81,6 +82,16 @@ TEST_F(SimulatorFolderTest, WindowAndAccountFollowTheFacts) {
     EXPECT_EQ(mlfNGet(control(201), string),
               mxArray::text(number(facts::kStartAccount.adjustment + 5 * facts::kAdjustmentCharge)));
     EXPECT_EQ(fileText(data / facts::kCountFile), "6.000000 ");
+}
+
+// The simulator and the editors place their window by one rule; on the
+// runtime's screen of 1024 x 768 it stands at (210.67, 82.67).
+TEST(WindowPosition, TwoThirdsOfTheReferenceScreenCentredThenMoved) {
+    const double third = 1024.0 / 3;
+    EXPECT_EQ(windowPosition().real(),
+              (std::vector<double>{40 + (1024 - 2 * third) / 2, 40 + (768 - 2 * third) / 2, 2 * third, 1600.0 / 3}));
+    EXPECT_NEAR(windowPosition().at(0), 210.67, 0.005);
+    EXPECT_NEAR(windowPosition().at(1), 82.67, 0.005);
 }
 
 }  // namespace
