@@ -1,6 +1,7 @@
 // The trainer's console, started in the simulator's working folder.
 #include "console_window.h"
 #include "errors.h"
+#include "host.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -13,15 +14,21 @@
 int main(int argc, char* argv[]) {
     // The command-line exports and the picture show no window: no display is needed for them.
     for (int i = 1; i < argc; ++i)
-        for (const char* batch : {"--report", "--csv", "--csv-fr", "--optimum", "--snapshot"})
+        for (const char* batch : {"--report", "--csv", "--csv-fr", "--optimum", "--snapshot", "--help", "-h"})
             if (std::strcmp(argv[i], batch) == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
                 qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    mclUseFrenchQtTexts();
     std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; file numbers keep the point
 
     QCommandLineParser parser;
-    parser.setApplicationDescription("Console du formateur : journal, profils, score et faisabilité.");
-    parser.addHelpOption();
+    parser.setApplicationDescription(
+        "Console du formateur : journal des essais du simulateur de pliage, profils, score et faisabilité.\n"
+        "Elle se lance dans le dossier de travail du simulateur (data/ et poly/) et ne lit que ce que\n"
+        "le simulateur et les éditeurs y écrivent. Les options qui écrivent un fichier ou affichent un\n"
+        "résultat n'ouvrent pas de fenêtre ; le statut de sortie est 1 quand elles échouent.");
+    const QCommandLineOption help({"h", "help"}, "Affiche cette aide et quitte.");
+    parser.addOption(help);
     const QCommandLineOption report("report", "Écrit le rapport de la session en PDF et quitte.", "FICHIER.pdf");
     const QCommandLineOption csv("csv", "Écrit le journal de la session en CSV et quitte.", "FICHIER.csv");
     const QCommandLineOption csvFrench("csv-fr", "Comme --csv, pour un tableur français (« ; », virgule décimale).",
@@ -32,6 +39,10 @@ int main(int argc, char* argv[]) {
                                   "1280x800");
     parser.addOptions({report, csv, csvFrench, optimum, snapshot, size});
     parser.process(app);
+    if (parser.isSet(help)) {
+        std::printf("%s", qPrintable(parser.helpText()));
+        return 0;
+    }
 
     initializeSimulatorModules();
     if (parser.isSet(optimum)) {

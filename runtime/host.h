@@ -10,3 +10,7 @@
 // [--help]; `about` describes the program in the help text.
 int mclMainhg(int argc, char** argv, mlxFunction topLevel, int reserved, const mclMainInfo& info,
               const char* about = nullptr);
+
+// Qt's own texts (dialog buttons, file dialogs, command-line help) in French,
+// like the rest of the programs; once the application object exists.
+void mclUseFrenchQtTexts();

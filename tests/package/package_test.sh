@@ -41,7 +41,7 @@ launcher_of() {
 }
 expected_launchers=()
 for p in "${programs[@]}"; do
-  [ -x "$lib/$p" ] && [ ! -L "$lib/$p" ] || fail "program $p is not in /usr/lib/simulateur-pliage"
+  [ -x "$lib/$p" ] && [ ! -L "$lib/$p" ] || fail "program $p is not in /usr/lib/simulateur-pliage (install it to \${VBEND_PROGRAM_DIR})"
   l=$(launcher_of "$p")
   [ -e "$root/usr/bin/$l" ] || fail "$p has no launcher $l (add it to the launchers in packaging/CMakeLists.txt)"
   expected_launchers+=("$l")
@@ -91,8 +91,8 @@ for p in "${programs[@]}"; do
   l=$(launcher_of "$p")
   model=""
   [ "$l" = editeur-coefficients ] && model=$(echo "${p#morvane_}" | tr a-z A-Z)
-  usage=$(HOME="$home" "$l" $model --help 2>&1 | grep -m1 -i '^usage')
-  [[ $usage =~ ^Usage\ ?:\ ("$lib"/)?$p( |$) ]] || fail "« $l $model --help » does not start $p: $usage"
+  usage=$(HOME="$home" "$l" $model --help 2>&1 | head -n 1)
+  [[ $usage =~ ^Utilisation\ :\ ("$lib"/)?$p( |$) ]] || fail "« $l $model --help » does not start $p: $usage"
 done
 
 # The folder named by SIMULATEUR_PLIAGE_DOSSIER instead of the home's; a

@@ -160,7 +160,7 @@ TEST_F(HostScript, SnapshotPaintsSavesAndEndsAndHelpStartsNothing) {
     s = run({"--help"});
     EXPECT_EQ(s.status, 0);
     ASSERT_FALSE(s.out.empty());
-    EXPECT_EQ(s.out.front(), "Usage : fixture [--script FICHIER|-] [--show] [--snapshot FICHIER.png] [--help]");
+    EXPECT_EQ(s.out.front(), "Utilisation : fixture [--script FICHIER|-] [--show] [--snapshot FICHIER.png] [--help]");
     EXPECT_EQ(std::count(s.out.begin(), s.out.end(), "init"), 0);
 }
 

@@ -22,7 +22,7 @@ HostOptions parseHostOptions(const std::vector<std::string>& args) {
         } else if (args[k] == "--help" || args[k] == "-h") {
             options.help = true;
         } else {
-            throw mclError("Argument « " + args[k] + " » non reconnu. Usage : " + kUsage);
+            throw mclError("Argument « " + args[k] + " » non reconnu. Utilisation : " + kUsage);
         }
     }
     if (options.script && options.snapshot)
@@ -33,7 +33,7 @@ HostOptions parseHostOptions(const std::vector<std::string>& args) {
 }
 
 std::string hostHelp(const std::string& program, const std::string& about) {
-    return "Usage : " + program + " " + kUsage + "\n\n" + about +
+    return "Utilisation : " + program + " " + kUsage + "\n\n" + about +
            "\n\n"
            "Options :\n"
            "  --script FICHIER    joue un script d'actions de l'utilisateur au lieu d'attendre\n"

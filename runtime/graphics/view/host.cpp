@@ -8,8 +8,11 @@
 #include "script_player.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTranslator>
 
 #include <algorithm>
 #include <clocale>
@@ -155,6 +158,12 @@ int saveSnapshot(QApplication& app, const QtView& view, const std::string& file)
 
 }  // namespace
 
+void mclUseFrenchQtTexts() {
+    static QTranslator translator;  // as long as the application
+    if (translator.load(QLocale(QLocale::French), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+}
+
 int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, const mclMainInfo& info,
               const char* about) {
     installFaultHandlers();
@@ -177,6 +186,7 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, con
     if ((options.script || options.snapshot) && !options.show) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
+    mclUseFrenchQtTexts();
     std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; numbers keep the decimal point
     app.setQuitOnLastWindowClosed(false);  // the tree's last figure decides
 
