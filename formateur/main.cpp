@@ -12,7 +12,7 @@
 #include <cstring>
 
 int main(int argc, char* argv[]) {
-    // The command-line exports and the picture show no window: no display is needed for them.
+    // The command-line exports, the picture and the help show no window: no display is needed for them.
     for (int i = 1; i < argc; ++i)
         for (const char* batch : {"--report", "--csv", "--csv-fr", "--optimum", "--snapshot", "--help", "-h"})
             if (std::strcmp(argv[i], batch) == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
