@@ -37,6 +37,9 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     layout->addWidget(createSolvabilityBox());
     tabs_ = new QTabWidget;
     tabs_->addTab(sessionPage, "Session");
+    models_ = new ModelView(QDir::current().absoluteFilePath("poly"));
+    tabs_->addTab(models_, "Modèle");
+    connect(models_, &ModelView::restored, this, &ConsoleWindow::showProblem);
     setCentralWidget(tabs_);
     // Classroom projectors are often 1024 × 768: never open larger than the screen.
     const QSize frame(16, 48);  // title bar and borders, which the window manager adds
@@ -52,6 +55,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     // The editors save by renaming over the files: watch the folder.
     polyWatcher_.addPath(QDir::current().absoluteFilePath("poly"));
     connect(&polyWatcher_, &QFileSystemWatcher::directoryChanged, this, &ConsoleWindow::recheckSolvability);
+    connect(&polyWatcher_, &QFileSystemWatcher::directoryChanged, models_, &ModelView::refresh);
 
     showSession();
     recheckSolvability();
@@ -145,6 +149,15 @@ void ConsoleWindow::recheckSolvability() {
         solvability_ = QStringLiteral("Vérification impossible : %1").arg(QString::fromUtf8(e.what()));
     }
     solvabilityLabel_->setText(solvability_);
+}
+
+bool ConsoleWindow::showTab(const QString& title) {
+    for (int i = 0; i < tabs_->count(); ++i)
+        if (tabs_->tabText(i).compare(title, Qt::CaseInsensitive) == 0) {
+            tabs_->setCurrentIndex(i);
+            return true;
+        }
+    return false;
 }
 
 void ConsoleWindow::showProblem(const QString& message) { statusBar()->showMessage(message); }

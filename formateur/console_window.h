@@ -3,6 +3,7 @@
 #pragma once
 
 #include "journal.h"
+#include "model_view.h"
 #include "recorder.h"
 #include "report.h"
 #include "scenario.h"
@@ -28,6 +29,8 @@ public:
     static constexpr QSize kPreferredSize{1280, 800};
     ~ConsoleWindow() override;
 
+    // Brings the tab of that title forward ("Session", "Modèle"); false when there is none.
+    bool showTab(const QString& title);
     bool exportReport(const QString& pdfFile);
     bool exportJournal(const QString& csvFile, CsvDialect dialect = CsvDialect::Standard);
     const std::vector<Trial>& sessionShown() const { return session_->trials(); }
@@ -55,4 +58,5 @@ private:
     std::array<QDoubleSpinBox*, 4> scenarioFields_{};
     QLabel* solvabilityLabel_ = nullptr;
     QTabWidget* tabs_ = nullptr;
+    ModelView* models_ = nullptr;
 };

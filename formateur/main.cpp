@@ -37,7 +37,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption snapshot("snapshot", "Enregistre une image de la fenêtre et quitte.", "FICHIER.png");
     const QCommandLineOption size("taille", "Taille de la fenêtre pour --snapshot (1280x800 par défaut).", "LxH",
                                   "1280x800");
-    parser.addOptions({report, csv, csvFrench, optimum, snapshot, size});
+    const QCommandLineOption tab("onglet", "Onglet montré à l'ouverture (Session, Modèle).", "NOM");
+    parser.addOptions({report, csv, csvFrench, optimum, snapshot, size, tab});
     parser.process(app);
     if (parser.isSet(help)) {
         std::printf("%s", qPrintable(parser.helpText()));
@@ -66,6 +67,10 @@ int main(int argc, char* argv[]) {
         if (parser.isSet(csvFrench)) ok = window.exportJournal(parser.value(csvFrench), CsvDialect::French) && ok;
         if (!ok) std::fprintf(stderr, "Écriture impossible.\n");
         return ok ? 0 : 1;
+    }
+    if (parser.isSet(tab) && !window.showTab(parser.value(tab))) {
+        std::fprintf(stderr, "Onglet inconnu : %s.\n", qPrintable(parser.value(tab)));
+        return 2;
     }
     if (parser.isSet(snapshot)) {
         const QStringList wh = parser.value(size).split('x');
