@@ -156,7 +156,7 @@ TEST(ConsoleWindowTest, FollowsTheSessionAndHighlightsTheSelectedProfile) {
     w.write("data/config_outillage.dat", "A=16,   R=10,   L=65,   C=38,   F=80 \nA1=1,   A2=2,   H=3 \n");
     InFolder in(w.path());
     ConsoleWindow window;
-    auto* table = window.findChild<QTableWidget*>();
+    auto* table = window.findChild<SessionView*>()->findChild<QTableWidget*>();
     auto* chart = window.findChild<QCustomPlot*>();
     ASSERT_TRUE(table && chart);
     // The log that was there before the console started is not a trial.
