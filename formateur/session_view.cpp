@@ -71,7 +71,7 @@ SessionView::SessionView(QWidget* parent) : QWidget(parent) {
     splitter->addWidget(table_);
     splitter->addWidget(chart_);
     // The table scrolls when narrow; the chart, at equal scale, needs width more than height.
-    splitter->setSizes({500, 500});
+    splitter->setSizes({600, 400});
     splitter->setChildrenCollapsible(false);
 
     auto* layout = new QVBoxLayout(this);
