@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QJsonDocument>
+#include <QImage>
 #include <QJsonObject>
 #include <QPushButton>
 #include <QTableWidget>
@@ -220,7 +221,9 @@ TEST(ConsoleWindowTest, FitsClassroomScreensWithAnUndistortedChart) {
 // The console as a process in the folder; its standard output.
 ScriptRun runConsole(const Workspace& w, const std::string& arguments) {
     const std::string out = (w.path() / ".console.out").string();
-    const std::string command = "cd '" + w.path().string() + "' && '" + kConsole + "' " + arguments + " > '" + out + "'";
+    // As on a machine without a display: the batch options need none.
+    const std::string command = "cd '" + w.path().string() + "' && env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY '" +
+                                kConsole + "' " + arguments + " > '" + out + "'";
     const int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, w.read(".console.out"), ""};
 }
@@ -232,7 +235,10 @@ TEST(ConsoleProgram, ExportsTheSessionAndTheOptimum) {
         TrialRecorder recorder(QString::fromStdString(w.path().string()), journal);
         playSession(w, journal);
     }
-    ASSERT_EQ(runConsole(w, "--csv session.csv --report rapport.pdf").status, 0);
+    ASSERT_EQ(runConsole(w, "--csv session.csv --report rapport.pdf --csv-fr tableur.csv").status, 0);
+    EXPECT_NE(w.read("tableur.csv").find(";7500;1400;8900;4;oui;hors tolérance\n"), std::string::npos);
+    ASSERT_EQ(runConsole(w, "--snapshot fenetre.png --taille 1024x768 --onglet Modèle").status, 0);
+    EXPECT_EQ(QImage(QString::fromStdString((w.path() / "fenetre.png").string())).size(), QSize(1024, 768));
     const std::string csv = w.read("session.csv");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 6);
     EXPECT_EQ(csv.substr(0, csv.find('\n')), csvHeader().toStdString() + ",verdict");
