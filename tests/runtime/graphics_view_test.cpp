@@ -3,6 +3,8 @@
 #include "qt_view.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStyleOptionSlider>
@@ -180,6 +182,13 @@ TEST_F(QtWindow, TheProgramsValueIsKeptExactlyAndFiresNothing) {
     widget<SliderControl>(slider)->moveTo(-0.3333);  // the scripted user's move
     EXPECT_EQ(value(slider), -0.3333);
     EXPECT_EQ(callbacks, (std::vector<std::string>{"main slider1"}));
+    // A move beyond an end stops there, as the bar does under a hand.
+    widget<SliderControl>(slider)->moveTo(8);
+    EXPECT_EQ(value(slider), 1);
+    EXPECT_EQ(widget<QSlider>(slider)->value(), widget<QSlider>(slider)->maximum());
+    widget<SliderControl>(slider)->moveTo(-1e300);
+    EXPECT_EQ(value(slider), -1);
+    EXPECT_EQ(callbacks.size(), 3u);
 }
 
 TEST_F(QtWindow, LeavingAnEditedFieldRunsItsCallbackOnceItsStringIsWhatItShows) {
@@ -196,6 +205,43 @@ TEST_F(QtWindow, LeavingAnEditedFieldRunsItsCallbackOnceItsStringIsWhatItShows) 
     mlfNSet(N(edit), T("String"), T("-0.007962"));
     EXPECT_EQ(field->text(), "-0.007962");
     EXPECT_EQ(callbacks.size(), 1u);
+}
+
+// A number longer than its field reads from its first character, never as
+// its last digits, and the tooltip holds it whole.
+TEST_F(QtWindow, AFieldNotBeingEditedShowsTheStartOfItsTextAndAllOfItInItsTooltip) {
+    auto* field = widget<EditControl>(edit);
+    const QString longer = "12345.678901234567";
+    ASSERT_GT(field->fontMetrics().horizontalAdvance(longer), field->contentsRect().width());
+
+    mlfNSet(N(edit), T("String"), T("12345.678901234567"));  // a re-read
+    EXPECT_EQ(field->cursorPosition(), 0);
+    EXPECT_EQ(field->toolTip(), longer);
+
+    field->typeAndLeave("-0.000000312000000");  // a scripted entry
+    EXPECT_EQ(field->cursorPosition(), 0);
+    EXPECT_EQ(field->toolTip(), "-0.000000312000000");
+
+    field->setFocus();  // typed by hand: the cursor follows the typing, then goes home
+    field->end(false);
+    QTest::keyClicks(field, "99");
+    EXPECT_EQ(field->cursorPosition(), field->text().size());
+    EXPECT_EQ(field->toolTip(), "-0.00000031200000099");
+    QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(field, &leave);
+    EXPECT_EQ(field->cursorPosition(), 0);
+}
+
+// The pause runs on a precise timer: never shorter than asked, whatever its
+// length and the moment it starts (a coarse timer rounds its end to a
+// boundary, up to a twentieth of the pause early).
+TEST_F(QtWindow, APauseNeverEndsEarly) {
+    for (double seconds : {0.33, 2.0, 0.21}) {  // 2 s: the editor's message
+        QElapsedTimer clock;
+        clock.start();
+        mlfPause(N(seconds));
+        EXPECT_GE(clock.nsecsElapsed(), static_cast<qint64>(seconds * 1e9)) << seconds << " s";
+    }
 }
 
 TEST_F(QtWindow, TheChartDrawsCurvesInOrderSkipsNonFinitePointsAndListsTheLegend) {

@@ -3,6 +3,7 @@
 #include "qt_text.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -116,6 +117,7 @@ void SliderControl::apply(const Object& control) {
 }
 
 void SliderControl::moveTo(double value) {
+    if (max_ > min_) value = std::clamp(value, min_, max_);  // a user's move stays on the bar
     {
         QSignalBlocker quiet(this);
         setValue(positionOf(value));
@@ -142,8 +144,10 @@ void SliderControl::resizeEvent(QResizeEvent* event) {
 // ---- edit field -------------------------------------------------------------------
 
 EditControl::EditControl(QWidget* parent) : QLineEdit(parent) {
-    connect(this, &QLineEdit::textChanged, this,
-            [this](const QString& text) { emit userActions().changed("String", valueText(text)); });
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
+        setToolTip(text);
+        emit userActions().changed("String", valueText(text));
+    });
     connect(this, &QLineEdit::editingFinished, this, [this] {
         if (!isModified()) return;
         setModified(false);
@@ -159,13 +163,25 @@ void EditControl::apply(const Object& control) {
     if (shown != text()) {
         QSignalBlocker quiet(this);  // the tree has it already
         setText(shown);
+        setToolTip(shown);
+        if (!hasFocus()) showStart();
     }
 }
 
 void EditControl::typeAndLeave(const QString& text) {
     selectAll();
     insert(text);
+    showStart();
     emit editingFinished();
+}
+
+// A number too long for the field must not read as its last digits: a field
+// not being edited shows where its text begins.
+void EditControl::showStart() { setCursorPosition(0); }
+
+void EditControl::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    if (event->reason() != Qt::PopupFocusReason) showStart();
 }
 
 // ---- push button ------------------------------------------------------------------

@@ -72,7 +72,8 @@ public:
     explicit SliderControl(QWidget* parent);
     QWidget* widget() override { return this; }
     void apply(const Object& control) override;
-    // A completed move to exactly this value, as a user's would be.
+    // A completed move to exactly this value, kept within [Min, Max] as a
+    // user's move is.
     void moveTo(double value);
 
 protected:
@@ -85,8 +86,8 @@ private:
     double min_ = 0, max_ = 1;
 };
 
-// "String" is what the field shows; the callback fires when the user leaves a
-// field whose text they changed.
+// "String" is what the field holds, whole in its tooltip; the callback fires
+// when the user leaves a field whose text they changed.
 class EditControl : public QLineEdit, public Control {
 public:
     explicit EditControl(QWidget* parent);
@@ -94,6 +95,12 @@ public:
     void apply(const Object& control) override;
     // Replaces the contents as typing would, then leaves the field.
     void typeAndLeave(const QString& text);
+
+protected:
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void showStart();
 };
 
 class ButtonControl : public QPushButton, public Control {
