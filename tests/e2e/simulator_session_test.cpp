@@ -181,10 +181,13 @@ dump
 slider 1 1
 slider 5 1
 dump
+slider 1 8
+slider 5 -1e300
+dump
 )");
     ASSERT_EQ(run.status, 0) << run.err;
     auto dumps = dumpsOf(run);
-    ASSERT_EQ(dumps.size(), 3u);
+    ASSERT_EQ(dumps.size(), 4u);
     const char* left[] = {"A=0°", "R=6mm", "L=57mm", "C=30mm", "F=40bars"};
     const char* middle[] = {"A=8°", "R=8mm", "L=61mm", "C=34mm", "F=60bars"};
     for (int i = 0; i < 5; ++i) {
@@ -194,6 +197,9 @@ dump
     EXPECT_EQ(dumps[2].controlString(kSliderLabel[0]), "A=16°");
     EXPECT_EQ(dumps[2].controlString(kSliderLabel[4]), "F=80bars");
     EXPECT_EQ(dumps[2].controlString(kSliderLabel[1]), "R=8mm");  // untouched since
+    // A move beyond the bar stops at its end.
+    EXPECT_EQ(dumps[3].controlString(kSliderLabel[0]), "A=16°");
+    EXPECT_EQ(dumps[3].controlString(kSliderLabel[4]), "F=40bars");
 }
 
 TEST(SimulatorSession, ChargesFollowMovesNotValues) {
@@ -310,6 +316,7 @@ TEST(SimulatorSession, BadFilesStopATrialBeforeAnythingChanges) {
 TEST(SimulatorSession, WrongStartFolderBuildsNoWindow) {
     Workspace w(false);
     ScriptRun run = w.run(kMain, "dump\n");
+    EXPECT_EQ(run.status, 1);  // as with a window: the start failed
     EXPECT_NE(run.err.find("« data »"), std::string::npos) << run.err;
     EXPECT_TRUE(dumpsOf(run).empty());
     EXPECT_FALSE(w.exists("data"));

@@ -47,6 +47,7 @@ TEST(ScriptReader, ControlCommands) {
     EXPECT_EQ(parseScriptLine("callback \"main slider1\"")->text, "main slider1");
     EXPECT_EQ(parseScriptLine("snapshot \"/tmp/a b.png\"")->text, "/tmp/a b.png");
     EXPECT_EQ(parseScriptLine("wait 0.5")->number, 0.5);
+    EXPECT_EQ(parseScriptLine("wait 2147483")->number, 2147483);
     EXPECT_EQ(parseScriptLine("dump")->kind, Kind::Dump);
 }
 
@@ -90,6 +91,7 @@ TEST(ScriptReader, LinesNotUnderstoodSayWhy) {
         {"call \"f\" 1", "nom de fonction attendu à la place de « f »"},
         {"dump now", "usage : dump"},
         {"wait -1", "une durée positive est attendue"},
+        {"wait 2147484", "une durée d'au plus 2147483 secondes est attendue"},  // beyond a timer's int milliseconds
         {"press a\"b", "« a\"b » est mal formé"},
     };
     for (const auto& c : cases) EXPECT_EQ(syntaxErrorOf(c.line), c.message) << c.line;

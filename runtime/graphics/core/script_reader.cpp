@@ -13,6 +13,8 @@ struct Token {
     std::string text;  // a row: what stands between the brackets
 };
 
+constexpr double kLongestWait = 2147483;  // seconds
+
 [[noreturn]] void fail(const std::string& message) { throw ScriptSyntaxError(message); }
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -158,6 +160,8 @@ std::optional<ScriptCommand> parseScriptLine(std::string_view line) {
     case Kind::Wait:
         command.number = finiteNumber(args[0]);
         if (command.number < 0) fail("une durée positive est attendue");
+        // The event loop's timers count in int milliseconds.
+        if (command.number > kLongestWait) fail("une durée d'au plus 2147483 secondes est attendue");
         break;
     case Kind::Dump: break;
     }

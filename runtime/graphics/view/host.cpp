@@ -125,10 +125,9 @@ void installFaultHandlers() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-// Serves window events until the last window is closed. A start that failed
-// and left no window ends at once, and says so by its status.
-int serve(QApplication& app, QtView& view, Host& host, bool started) {
-    if (view.tree().figures().empty()) return started ? 0 : 1;
+// Serves window events until the last window is closed; none, none to serve.
+int serve(QApplication& app, QtView& view, Host& host) {
+    if (view.tree().figures().empty()) return 0;
     host.endWithLastWindow(view);
     app.exec();
     return 0;
@@ -203,9 +202,13 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, con
             topLevel(0, answer, 0, nullptr);
         });
         std::istream& script = scriptFile.is_open() ? scriptFile : std::cin;
+        // A start that failed and left no window says so by its status; a
+        // script is still played, for the calls it may hold.
+        bool failedStart = !started && tree.figures().empty();
         status = options.script     ? playScript(app, script, view, info, host)
                  : options.snapshot ? saveSnapshot(app, view, *options.snapshot)
-                                    : serve(app, view, host, started);
+                                    : serve(app, view, host);
+        if (failedStart && status == 0) status = 1;
         host.guarded([&] { mclRunTerminators(info); });
     }
     tree.setCallbackRunner({});

@@ -5,7 +5,9 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace graphics {
 
@@ -74,10 +76,15 @@ std::array<double, 4> QtView::screenSize() const {
     return {1, 1, static_cast<double>(size.width()), static_cast<double>(size.height())};
 }
 
-void QtView::pause(double seconds) {
+void QtView::pause(double seconds) { serveEventsFor(seconds, QEventLoop::ExcludeUserInputEvents); }
+
+void serveEventsFor(double seconds, QEventLoop::ProcessEventsFlags flags) {
+    // A coarse timer may end a two-second pause a tenth of a second early or late.
+    constexpr double kLongest = std::numeric_limits<int>::max();
+    double milliseconds = seconds > 0 ? std::min(seconds * 1000, kLongest) : 0;
     QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(std::lround(seconds * 1000)), &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    QTimer::singleShot(static_cast<int>(std::lround(milliseconds)), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec(flags);
 }
 
 FigureWindow* QtView::window(double figure) const {

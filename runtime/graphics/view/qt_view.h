@@ -5,6 +5,7 @@
 #include "figure_window.h"
 #include "view.h"
 
+#include <QEventLoop>
 #include <QPointer>
 
 #include <functional>
@@ -43,5 +44,9 @@ private:
     std::map<double, QPointer<FigureWindow>> windows_;
     std::function<void()> windowClosed_;
 };
+
+// Serves the events that the flags let through for so many seconds, on a
+// precise timer; longer than a timer holds (24 days) is cut to that.
+void serveEventsFor(double seconds, QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
 
 }  // namespace graphics

@@ -6,10 +6,8 @@
 #include "qt_text.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QTimer>
 
-#include <cmath>
 #include <string>
 
 namespace graphics {
@@ -68,12 +66,7 @@ void ScriptPlayer::run(const ScriptCommand& command) {
         if (!view_.window(currentWindow())->snapshot().save(qtText(command.text)))
             throw mclError("Image « " + command.text + " » non enregistrée.");
         break;
-    case Kind::Wait: {
-        QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(std::lround(command.number * 1000)), &loop, &QEventLoop::quit);
-        loop.exec();
-        break;
-    }
+    case Kind::Wait: serveEventsFor(command.number); break;
     }
 }
 
