@@ -52,6 +52,16 @@ mxArray elementwise(const mxArray& a, const mxArray& b, const char* operation,
     return out;
 }
 
+// Real operands give a real result: complex arithmetic would make NaN of the
+// zero imaginary parts times an infinite one (Inf * 8 would be Inf - NaNi).
+template <class Op>
+auto realWhenReal(Op op) {
+    return [op](std::complex<double> x, std::complex<double> y) {
+        if (x.imag() == 0.0 && y.imag() == 0.0) return std::complex<double>(op(x.real(), y.real()));
+        return std::complex<double>(op(x, y));
+    };
+}
+
 mxArray transpose(const mxArray& a) {
     std::vector<double> out(a.numel());
     for (std::size_t r = 0; r < a.rows(); ++r)
@@ -62,18 +72,18 @@ mxArray transpose(const mxArray& a) {
 }  // namespace
 
 mxArray mclPlus(const mxArray& a, const mxArray& b) {
-    return elementwise(a, b, "+", [](auto x, auto y) { return x + y; });
+    return elementwise(a, b, "+", realWhenReal([](auto x, auto y) { return x + y; }));
 }
 
 mxArray mclMinus(const mxArray& a, const mxArray& b) {
-    return elementwise(a, b, "-", [](auto x, auto y) { return x - y; });
+    return elementwise(a, b, "-", realWhenReal([](auto x, auto y) { return x - y; }));
 }
 
 mxArray mclMtimes(const mxArray& a, const mxArray& b) {
     numeric(a, "*");
     numeric(b, "*");
     if (a.isScalar() || b.isScalar())
-        return elementwise(a, b, "*", [](auto x, auto y) { return x * y; });
+        return elementwise(a, b, "*", realWhenReal([](auto x, auto y) { return x * y; }));
     if (a.cols() != b.rows()) dimensionError("*", a, b);
     if (a.isComplex() || b.isComplex())
         throw mclError("Produit matriciel de valeurs complexes non pris en charge.");
@@ -92,7 +102,7 @@ mxArray mclMrdivide(const mxArray& a, const mxArray& b) {
     if (!b.isScalar())
         throw mclError("Division par une valeur de taille " + b.sizeText() +
                        " : seul un diviseur scalaire est pris en charge.");
-    return elementwise(a, b, "/", [](auto x, auto y) { return x / y; });
+    return elementwise(a, b, "/", realWhenReal([](auto x, auto y) { return x / y; }));
 }
 
 mxArray mclMpower(const mxArray& a, const mxArray& b) {
@@ -102,8 +112,9 @@ mxArray mclMpower(const mxArray& a, const mxArray& b) {
         throw mclError("Puissance de valeurs de tailles " + a.sizeText() + " et " + b.sizeText() +
                        " : seules les puissances de scalaires sont prises en charge.");
     return elementwise(a, b, "^", [](auto x, auto y) {
-        // An integer power of a real number stays real and exact.
-        if (x.imag() == 0.0 && y.imag() == 0.0 && std::floor(y.real()) == y.real())
+        // A real power of a real number is real, but for a negative base and a
+        // fractional exponent; an integer power stays exact.
+        if (x.imag() == 0.0 && y.imag() == 0.0 && (x.real() >= 0 || std::floor(y.real()) == y.real()))
             return std::complex<double>(std::pow(x.real(), y.real()), 0.0);
         return std::pow(x, y);
     });

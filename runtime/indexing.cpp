@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -191,7 +192,7 @@ mxArray mlfIndexRef(const mxArray& base, const char* pattern, std::initializer_l
     for (const Step& step : parsePattern(pattern)) {
         switch (step.kind) {
         case Step::Field: {
-            mxArray next = current.field(step.field);
+            mxArray next = std::as_const(current).field(step.field);  // a read never creates a field
             current = std::move(next);
             break;
         }

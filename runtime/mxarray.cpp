@@ -5,6 +5,12 @@
 
 #include <algorithm>
 
+namespace {
+[[noreturn]] void noFields(const std::string& kindName) {
+    throw mclError("Une valeur de type " + kindName + " n'a pas de champs.");
+}
+}  // namespace
+
 mxArray mxArray::scalar(double value) {
     mxArray a;
     a.rows_ = a.cols_ = 1;
@@ -137,16 +143,16 @@ bool mxArray::hasField(std::string_view name) const {
 }
 
 const mxArray& mxArray::field(std::string_view name) const {
+    if (kind_ != Kind::Struct) noFields(kindName());
     auto it = std::find(fieldNames_.begin(), fieldNames_.end(), name);
-    if (kind_ != Kind::Struct || it == fieldNames_.end())
-        throw mclError("Champ « " + std::string(name) + " » inexistant.");
+    if (it == fieldNames_.end()) throw mclError("Le champ « " + std::string(name) + " » n'existe pas.");
     return fieldValues_[it - fieldNames_.begin()];
 }
 
 mxArray& mxArray::field(std::string_view name) {
     if (kind_ != Kind::Struct) {
         // Assigning a field to an empty value turns it into a structure.
-        if (!isEmpty()) throw mclError("Une " + kindName() + " n'a pas de champs.");
+        if (!isEmpty()) noFields(kindName());
         *this = structure();
     }
     auto it = std::find(fieldNames_.begin(), fieldNames_.end(), name);

@@ -7,6 +7,8 @@
 
 namespace {
 const mclLocalFunctionTable* currentLocalTable = nullptr;
+// A function with a list of outputs gives no more than this many.
+constexpr int kMostListedOutputs = 1000;
 }
 
 std::string mclTooManyMessage(const char* function, const char* what, int declared) {
@@ -86,6 +88,13 @@ std::vector<mxArray> mclCallFunction(const mclMainInfo& info, const std::string&
     const mlfFunctionTableEntry* entry = mclFindFunction(info, name);
     if (!entry) mlfError("Fonction « " + name + " » inconnue de ce programme.");
     if (nlhs < 0) mlfError("Nombre de sorties négatif.");
+    // Checked before the outputs are made room for: a count in the millions
+    // would take gigabytes first.
+    if (entry->outputs >= 0 && nlhs > entry->outputs)
+        mlfError(mclTooManyMessage(entry->name, "outputs", entry->outputs));
+    if (entry->outputs < 0 && nlhs > kMostListedOutputs)
+        mlfError("La fonction « " + name + " » donne au plus " + std::to_string(kMostListedOutputs) + " sorties, " +
+                 std::to_string(nlhs) + " demandées.");
     std::vector<mxArray> outputs(static_cast<std::size_t>(std::max(nlhs, 1)));
     entry->function(nlhs, outputs.data(), static_cast<int>(inputs.size()), inputs.data());
     outputs.resize(static_cast<std::size_t>(nlhs));

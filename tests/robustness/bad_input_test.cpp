@@ -177,6 +177,7 @@ const ScriptLineCase kScriptLines[] = {
     {"UnterminatedRow", "call var_ 3 [1 2", true},
     {"NegativeOutputs", "call var_ -1 0 0 0 0 0", true},
     {"NegativeWait", "wait -1", true},
+    {"WaitBeyondTheTimer", "wait 2147484", true},
     {"RowForText", "edit 1 [1 2]", true},
     {"QuotedCommand", "\"slider\" 1 0", true},
     {"NulByte", std::string("slider 1 0\0junk", 15), true},
@@ -187,6 +188,8 @@ const ScriptLineCase kScriptLines[] = {
     {"NoEditField", "edit 1 \"x\"", false},
     {"UnknownFunction", "call nosuch 0", false},
     {"TooManyOutputs", "call main 1", false},
+    {"MillionsOfOutputs", "call main 50000000", false},
+    {"MillionsOfListedOutputs", "call xlim 50000000", false},
     {"SnapshotNowhere", "snapshot /nonexistent/folder/x.png", false},
 };
 INSTANTIATE_TEST_SUITE_P(Robustness, BadScriptLines, testing::ValuesIn(kScriptLines),

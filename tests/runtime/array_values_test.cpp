@@ -76,6 +76,29 @@ TEST(Arithmetic, MatrixProductTransposeAndTangent) {
     EXPECT_EQ(mlfIsreal(mxArray::scalar(2)).at(0), 1);
 }
 
+// Real operands give real results, infinities and zero divisors included;
+// complex arithmetic on them would turn the zero imaginary parts into NaN.
+TEST(Arithmetic, RealOperandsStayRealAtTheLimits) {
+    const mxArray inf = mxArray::scalar(INFINITY), eight = mxArray::scalar(8);
+    const std::pair<mxArray, double> cases[] = {
+        {mclMtimes(inf, eight), INFINITY},           {mclMtimes(eight, mclMinus(eight, inf)), -INFINITY},
+        {mclPlus(inf, eight), INFINITY},             {mclMrdivide(inf, eight), INFINITY},
+        {mclMrdivide(mxArray::scalar(-1), mxArray::scalar(0)), -INFINITY},
+        {mclMpower(inf, mxArray::scalar(0.5)), INFINITY},
+        {mclMtimes(mxArray::scalar(1e308), eight), INFINITY},
+    };
+    for (const auto& [result, expected] : cases) {
+        EXPECT_FALSE(result.isComplex()) << expected;
+        EXPECT_EQ(result.at(0), expected);
+    }
+    EXPECT_EQ(mclMtimes(mxArray::row({INFINITY, 1}), eight), mxArray::row({INFINITY, 8}));
+    // Complex results remain where mathematics gives them.
+    mxArray root = mclMpower(mxArray::scalar(-4), mxArray::scalar(0.5));
+    ASSERT_TRUE(root.isComplex());
+    EXPECT_DOUBLE_EQ(root.imagAt(0), 2);
+    EXPECT_EQ(mclMtimes(mxArray::complexScalar(0, 1), mxArray::scalar(2)).imagAt(0), 2);
+}
+
 TEST(Comparison, TruthAndTexts) {
     EXPECT_TRUE(mclEqBool(mxArray::scalar(9), mxArray::scalar(9)));
     EXPECT_FALSE(mclEqBool(mxArray::row({9, 1}), mxArray::scalar(9)));
@@ -118,6 +141,22 @@ TEST(Indexing, AssignmentGrowsARowWithZeros) {
     EXPECT_EQ(mlfIndexRef(vh, ".hline"), mxArray::scalar(4));
     mxArray list = mxArray::cell({mxArray::text("slider1")});
     EXPECT_EQ(mlfIndexRef(list, "{?}", {mxArray::scalar(1)}), mxArray::text("slider1"));
+}
+
+// Only an assignment makes a field: a misspelt name read is an error that
+// names it, and leaves the structure as it was.
+TEST(Indexing, ReadingAFieldThatDoesNotExistRaisesAndCreatesNothing) {
+    mxArray vh;
+    mlfIndexAssign(vh, ".hui(?)", mxArray::scalar(11), {mxArray::scalar(2)});
+    const mxArray before = vh;
+    EXPECT_EQ(messageOf([&] { mlfIndexRef(vh, ".hiu(?)", {mxArray::scalar(2)}); }),
+              "Le champ « hiu » n'existe pas.");
+    EXPECT_EQ(messageOf([&] { mlfIndexRef(vh, ".hline"); }), "Le champ « hline » n'existe pas.");
+    EXPECT_EQ(vh, before);
+    EXPECT_EQ(vh.fieldNames(), std::vector<std::string>{"hui"});
+    EXPECT_EQ(messageOf([] { mlfIndexRef(mxArray::scalar(1), ".hui"); }), "Une valeur de type nombre n'a pas de champs.");
+    EXPECT_EQ(messageOf([] { mlfIndexRef(mxArray(), ".hui"); }), "Une valeur de type nombre n'a pas de champs.");
+    EXPECT_EQ(mlfIndexRef(vh, ".hui(?)", {mxArray::scalar(2)}), mxArray::scalar(11));
 }
 
 TEST(Indexing, Concatenation) {

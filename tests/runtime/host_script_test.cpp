@@ -98,6 +98,8 @@ TEST_F(HostScript, ErrorsArePrintedAndTheSessionGoesOn) {
 press "Inexistant"
 call nosuch 0
 call twice 3 1
+call twice 50000000 1
+call fixture 50000000
 slider 9 0
 callback "fixture after"
 dump
@@ -109,6 +111,11 @@ dump
                               "error: Fonction « nosuch » inconnue de ce programme.",
                               "error: Run-time Error: File: twice Line: 1 Column: 1 The function \"twice\" was called "
                               "with more than the declared number of outputs (2).",
+                              // refused before room is made for the outputs
+                              "error: Run-time Error: File: twice Line: 1 Column: 1 The function \"twice\" was called "
+                              "with more than the declared number of outputs (2).",
+                              "error: Run-time Error: File: fixture Line: 1 Column: 1 The function \"fixture\" was "
+                              "called with more than the declared number of outputs (0).",
                               "error: La fenêtre n'a pas de contrôle slider n° 9 (elle en a 2).",
                           }));
     EXPECT_NE(s.dumped(R"("string":"after")"), "(absent)");
