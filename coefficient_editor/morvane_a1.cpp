@@ -158,7 +158,9 @@ void reset() {
         mlfNSet(field(index), K.string, mlfNum2str(K.zero));
 }
 
-// A file that cannot fill all 21 fields changes none of them.
+// A file that cannot fill all 21 fields changes none of them. What follows
+// the 21st number (more numbers, a line of words) is ignored, as the
+// simulator ignores it.
 void reread() {
     const Constants& K = k.get();
     mclFolderScope inPoly(K.poly);
@@ -177,11 +179,10 @@ void reread() {
     while (finite < std::min<std::size_t>(coefficients.numel(), kCoefficients) &&
            std::isfinite(coefficients.at(finite)))
         ++finite;
-    if (finite < kCoefficients || !onlyNumbers) {
-        std::string fault = !onlyNumbers ? "du texte suit le nombre " + std::to_string(coefficients.numel()) + "."
-                            : finite < coefficients.numel()
-                                ? "le nombre " + std::to_string(finite + 1) + " n'est pas fini."
-                                : "il contient " + std::to_string(coefficients.numel()) + " nombres au lieu de 21.";
+    if (finite < kCoefficients) {
+        std::string fault = finite < coefficients.numel() ? "le nombre " + std::to_string(finite + 1) + " n'est pas fini."
+                            : !onlyNumbers ? "du texte suit le nombre " + std::to_string(coefficients.numel()) + "."
+                            : "il contient " + std::to_string(coefficients.numel()) + " nombres au lieu de 21.";
         showMessage(t("Le fichier " + K.file.toUtf8() + " est illisible : " + fault + " Les champs sont inchangés."),
                     K.longMessagePosition);
         return;

@@ -122,6 +122,11 @@ TEST(EditorA1, RereadShowsTheFirstTwentyOneNumbers) {
     auto reset = dumpsOf(w.run(kA1, "press \"Relire anciennes valeurs\"\npress \"Initialiser\"\ndump\n")).at(0);
     EXPECT_EQ(fieldTexts(reset), std::vector<std::string>(21, "0"));
     EXPECT_EQ(w.read("poly/A1.poly"), "-0.007962146 " + file);
+
+    // Words after the 21st number are ignored, as the simulator ignores them.
+    w.write("poly/A1.poly", repeated("2.5 ", 21) + "\nModèle ajusté le 7 décembre\n");
+    auto annotated = dumpsOf(w.run(kA1, "press \"Relire anciennes valeurs\"\ndump\n")).at(0);
+    EXPECT_EQ(fieldTexts(annotated), std::vector<std::string>(21, "2.5"));
 }
 
 TEST(EditorA1, BadFieldsAndFilesChangeNothing) {
@@ -133,8 +138,10 @@ TEST(EditorA1, BadFieldsAndFilesChangeNothing) {
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(w.read("poly/A1.poly"), before) << bad;
     }
-    // Files that cannot fill the 21 fields leave them as they were.
-    for (const std::string& content : {repeated("2 ", 20), repeated("2 ", 21) + "fin", std::string()}) {
+    // Files that cannot fill the 21 fields leave them as they were: too few
+    // numbers, words before the 21st, NaN or Inf among the first 21.
+    for (const std::string& content : {repeated("2 ", 20), repeated("2 ", 10) + "fin " + repeated("2 ", 11),
+                                       repeated("2 ", 20) + "NaN", "Inf " + repeated("2 ", 20), std::string()}) {
         w.write("poly/A1.poly", content);
         ScriptRun run = w.run(kA1, "edit 3 \"7\"\npress \"Relire anciennes valeurs\"\ndump\n");
         ASSERT_EQ(run.status, 0) << run.err;
