@@ -135,30 +135,6 @@ bool isTemporaryOf(const std::string& entry, const std::string& name) {
                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
 }
 
-// Once a process: the temporaries that interrupted replacements of this name
-// left in this folder, those no live process holds.
-void removeStaleTemporaries(const std::string& folder, const std::string& name) {
-    static std::mutex mutex;
-    static std::set<std::string> done;
-    std::error_code ec;
-    std::string key = fs::weakly_canonical(folder, ec).string() + '\n' + name;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!done.insert(key).second) return;
-    }
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return;
-    int dirFd = ::dirfd(dir);
-    while (dirent* entry = ::readdir(dir)) {
-        if (!isTemporaryOf(entry->d_name, name)) continue;
-        Descriptor fd(::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        struct stat st {};
-        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) ::unlinkat(dirFd, entry->d_name, 0);
-    }
-    ::closedir(dir);
-}
-
 bool syncFolder(const std::string& folder) {
     Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return fd.get() >= 0 && ::fsync(fd.get()) == 0;
@@ -224,6 +200,28 @@ WriteResult historyFolder(const std::string& polyFolder, std::string& folder) {
 }
 
 }  // namespace
+
+void removeStaleTemporaries(const std::string& folder, const std::string& name) {
+    static std::mutex mutex;
+    static std::set<std::string> done;
+    std::error_code ec;
+    std::string key = fs::weakly_canonical(folder, ec).string() + '\n' + name;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!done.insert(key).second) return;
+    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    int dirFd = ::dirfd(dir);
+    while (dirent* entry = ::readdir(dir)) {
+        if (!isTemporaryOf(entry->d_name, name)) continue;
+        Descriptor fd(::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat st {};
+        if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
 
 // ---- reading -------------------------------------------------------------------
 

@@ -46,9 +46,7 @@ struct WriteResult {
 // kept; a new file gets the umask's mode. A target the user may not write is
 // refused (NotPermitted). A symbolic link is followed only when it belongs to
 // the running user, and then its target is replaced in its own folder;
-// anything else than a regular file is refused. A program's first
-// replacement of a name in a folder removes the temporaries that interrupted
-// replacements of that name left there.
+// anything else than a regular file is refused.
 class Replacement {
 public:
     explicit Replacement(const std::string& path);
@@ -79,6 +77,12 @@ WriteResult appendToFile(const std::string& path, const std::string& text);
 // path.bad, or path.bad.2, path.bad.3... when taken, readable by no more people
 // than path itself. usedPath receives the name it got.
 WriteResult setAside(const std::string& path, const std::string& content, std::string& usedPath);
+
+// Removes the temporaries ".NAME.XXXXXX" that interrupted replacements of
+// name left in folder, those that no live process holds, and nothing else.
+// Done once a process for each folder and name; a program's first
+// replacement of a file does it for that file.
+void removeStaleTemporaries(const std::string& folder, const std::string& name);
 
 // ---- coefficient history -----------------------------------------------------
 

@@ -6,6 +6,7 @@
 #include "v_reelle2cr.h"
 #include "var_.h"
 #include "window_position.h"
+#include "working_folder_lock.h"
 #include "xlim.h"
 #include "ylim.h"
 
@@ -354,6 +355,7 @@ void drawStartChart(const mxArray& liste_initiale) {
 
 void buildWindow() {
     requireWorkingFolders();
+    holdWorkingFolder();
     // The models run before anything is built: a coefficient file that cannot
     // be used stops the start with its message instead of leaving a window
     // without its profile chart.

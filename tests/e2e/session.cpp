@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,15 +79,24 @@ void Workspace::write(const std::string& relative, const std::string& content) c
     std::ofstream(dir_ / relative, std::ios::binary) << content;
 }
 
+void Workspace::giveTo(const std::string& user) const {
+    const passwd* account = ::getpwnam(user.c_str());
+    if (!account) throw std::runtime_error("no user " + user);
+    ::lchown(dir_.c_str(), account->pw_uid, account->pw_gid);
+    for (const auto& entry : fs::recursive_directory_iterator(dir_))
+        ::lchown(entry.path().c_str(), account->pw_uid, account->pw_gid);
+}
+
 bool Workspace::exists(const std::string& relative) const { return fs::exists(dir_ / relative); }
 
-ScriptRun Workspace::run(const std::string& program, const std::string& script) const {
+ScriptRun Workspace::run(const std::string& program, const std::string& script, const std::string& user) const {
     static std::atomic<int> counter{0};
     std::string stem = ".run" + std::to_string(counter++);
     fs::path scriptFile = dir_ / (stem + ".script");
     fs::path outFile = dir_ / (stem + ".out"), errFile = dir_ / (stem + ".err");
     write(scriptFile.filename().string(), script);
-    std::string command = "cd '" + dir_.string() + "' && '" + program + "' --script '" +
+    std::string command = "cd '" + dir_.string() + "' && " + (user.empty() ? "" : "runuser -u " + user + " -- ") +
+                          "'" + program + "' --script '" +
                           scriptFile.string() + "' > '" + outFile.string() + "' 2> '" +
                           errFile.string() + "' < /dev/null";
     int raw = std::system(command.c_str());
@@ -113,7 +124,7 @@ std::atomic<int> liveSessions{0};
 }  // namespace
 
 // One error file per session: two programs may share a folder.
-LiveSession::LiveSession(const std::string& program, const fs::path& folder)
+LiveSession::LiveSession(const std::string& program, const fs::path& folder, const std::string& user)
     : errFile_(folder / (".live" + std::to_string(liveSessions++) + ".err")), stepEnd_(stepEnd(program)),
       stepEndAnswer_(stepEndAnswer(program)) {
     int in[2], out[2];
@@ -126,6 +137,12 @@ LiveSession::LiveSession(const std::string& program, const fs::path& folder)
         if (err) ::dup2(::fileno(err), 2);
         ::close(in[1]);
         ::close(out[0]);
+        if (!user.empty()) {
+            const passwd* account = ::getpwnam(user.c_str());
+            if (!account || ::setgroups(0, nullptr) != 0 || ::setgid(account->pw_gid) != 0 ||
+                ::setuid(account->pw_uid) != 0)
+                ::_exit(127);
+        }
         if (::chdir(folder.c_str()) != 0) ::_exit(127);
         ::execl(program.c_str(), program.c_str(), "--script", "-", static_cast<char*>(nullptr));
         ::_exit(127);

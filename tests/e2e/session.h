@@ -41,10 +41,13 @@ public:
 
     const std::filesystem::path& path() const { return dir_; }
     std::string read(const std::string& relative) const;
+    // Makes the user the owner of the folder and all it holds.
+    void giveTo(const std::string& user) const;
     void write(const std::string& relative, const std::string& content) const;
     bool exists(const std::string& relative) const;
-    // Plays the script with the program started in this folder.
-    ScriptRun run(const std::string& program, const std::string& script) const;
+    // Plays the script with the program started in this folder, as the
+    // given user when one is named (through runuser; the tests run as root).
+    ScriptRun run(const std::string& program, const std::string& script, const std::string& user = {}) const;
 
 private:
     std::filesystem::path dir_;
@@ -54,7 +57,8 @@ private:
 // so that a test can change files between two steps of one process.
 class LiveSession {
 public:
-    LiveSession(const std::string& program, const std::filesystem::path& folder);
+    // As the given user when one is named (the tests run as root).
+    LiveSession(const std::string& program, const std::filesystem::path& folder, const std::string& user = {});
     ~LiveSession();
     LiveSession(const LiveSession&) = delete;
     LiveSession& operator=(const LiveSession&) = delete;

@@ -60,6 +60,4 @@ testing::AssertionResult unchanged(const Files& before, const fs::path& folder) 
     return testing::AssertionFailure() << "changed or lost in " << folder << ":" << which;
 }
 
-bool permissionsIgnored() { return ::geteuid() == 0; }
-
 fs::path workingFolderOf(int pid) { return fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd"); }

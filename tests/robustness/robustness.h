@@ -30,8 +30,5 @@ Files filesIn(const std::filesystem::path& folder);
 // or went missing.
 testing::AssertionResult unchanged(const Files& before, const std::filesystem::path& folder);
 
-// Root writes into read-only folders: such a fault cannot be made.
-bool permissionsIgnored();
-
 // The folder a running program works in.
 std::filesystem::path workingFolderOf(int pid);

@@ -1,0 +1,10 @@
+// One simulator per working folder: two at once would reset and then race on
+// the same cost account. The editors and the console take no part in it.
+#pragma once
+
+// Holds data/simulateur.lock for the rest of the process (an flock, which the
+// system lets go when the process ends, however it ends), then clears the
+// temporaries that interrupted writes of the account left in data/. Raises an
+// error naming the other process when a simulator already works there. A data
+// folder the user cannot write is not locked: the account's own writes report it.
+void holdWorkingFolder();
