@@ -420,9 +420,13 @@ WriteResult keepCoefficientFile(const std::string& polyFolder, const std::string
                        ::fsync(fd.get()) == 0;
         int saved = errno;
         // link() takes the final name only when it is free: a version is never overwritten.
+        // After the newest of the same second: a number that pruning freed is not reused.
         const std::string stamp = localStamp();
+        int first = 1;
+        for (const CoefficientVersion& version : versions)
+            if (version.stamp == stamp) first = std::max(first, version.sequence + 1);
         bool linked = false;
-        for (int sequence = 1; written && !linked && sequence <= 999; ++sequence) {
+        for (int sequence = first; written && !linked && sequence <= 99999; ++sequence) {
             std::string name = (fs::path(folder) / versionName(model, stamp, sequence)).string();
             linked = ::link(temporary.c_str(), name.c_str()) == 0;
             if (!linked && errno != EEXIST) {
