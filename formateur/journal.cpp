@@ -1,12 +1,11 @@
 #include "journal.h"
 
+#include "file_safety.h"
+
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cmath>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -39,12 +38,14 @@ std::optional<double> toNumber(const QString& text) {
 
 // One account file: a single number, as the simulator writes it with "%f ".
 std::optional<double> readNumberFile(const QString& path, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1 est illisible").arg(QDir::toNativeSeparators(path));
+    const auto read = file_safety::readRegularFile(QFile::encodeName(path).toStdString());
+    if (read.status != file_safety::ReadStatus::Read) {
+        *error = read.status == file_safety::ReadStatus::Refused
+                     ? QString::fromStdString(read.error)
+                     : QStringLiteral("%1 est illisible").arg(QDir::toNativeSeparators(path));
         return std::nullopt;
     }
-    auto value = toNumber(QString::fromLatin1(file.readAll()));
+    auto value = toNumber(QString::fromLatin1(read.content));
     if (!value) *error = QStringLiteral("%1 ne contient pas un nombre").arg(QDir::toNativeSeparators(path));
     return value;
 }
@@ -65,15 +66,6 @@ bool parseLine(const QString& line, const QStringList& keys, double* values) {
 }
 
 bool close(double a, double b) { return std::abs(a - b) <= 1e-9 * std::max(1.0, std::abs(a)); }
-
-// Writes the whole text with one write() on an append descriptor, then syncs.
-bool appendAtomically(const QString& path, const QByteArray& text) {
-    int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = ::write(fd, text.constData(), text.size()) == text.size() && ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
 
 }  // namespace
 
@@ -151,12 +143,13 @@ JournalFile::JournalFile(QString path) : path_(std::move(path)) {}
 
 QString JournalFile::load() {
     trials_.clear();
-    QFile file(path_);
-    if (!file.exists()) return {};
-    if (!file.open(QIODevice::ReadOnly))
+    const std::string path = QFile::encodeName(path_).toStdString();
+    const auto read = file_safety::readRegularFile(path);
+    if (read.status == file_safety::ReadStatus::Missing) return {};
+    if (read.status == file_safety::ReadStatus::Refused) return QString::fromStdString(read.error);
+    if (read.status != file_safety::ReadStatus::Read)
         return QStringLiteral("Le journal %1 est illisible.").arg(QDir::toNativeSeparators(path_));
-    const QByteArray content = file.readAll();
-    file.close();
+    const QByteArray content = QByteArray::fromStdString(read.content);
 
     QList<QByteArray> lines = content.split('\n');
     // A last line without its line end was cut short.
@@ -181,18 +174,20 @@ QString JournalFile::load() {
     }
     if (bad.isEmpty()) return {};
 
-    const QString badPath = path_ + ".bad";
-    QSaveFile rewritten(path_);
+    // Set aside in a new file, then the good rows in place of the journal,
+    // neither through a link that is not the user's.
+    std::string badPath;
     QByteArray good = csvHeader().toUtf8() + '\n';
     for (const Trial& t : trials_) good += csvRow(t).toUtf8() + '\n';
-    if (!appendAtomically(badPath, bad) || !rewritten.open(QIODevice::WriteOnly) ||
-        rewritten.write(good) != good.size() || !rewritten.commit())
-        return QStringLiteral("Le journal %1 est endommagé et n'a pas pu être réparé.")
-            .arg(QDir::toNativeSeparators(path_));
+    auto repaired = file_safety::setAside(path, bad.toStdString(), badPath);
+    if (repaired.ok()) repaired = file_safety::replaceFile(path, good.toStdString());
+    if (!repaired.ok())
+        return QStringLiteral("Le journal %1 est endommagé et n'a pas pu être réparé : %2")
+            .arg(QDir::toNativeSeparators(path_), QString::fromStdString(repaired.error));
     return QStringLiteral("Le journal était endommagé ou d'une autre version : %1 ligne(s) mises de côté "
                           "dans %2, %3 essai(s) conservé(s).")
         .arg(bad.count('\n'))
-        .arg(QDir::toNativeSeparators(badPath))
+        .arg(QDir::toNativeSeparators(QFile::decodeName(badPath.c_str())))
         .arg(trials_.size());
 }
 
@@ -200,8 +195,10 @@ bool JournalFile::append(const Trial& trial, QString* error) {
     QByteArray line = csvRow(trial).toUtf8() + '\n';
     // A new journal gets its header in the same write as its first row.
     if (QFileInfo(path_).size() == 0) line.prepend(csvHeader().toUtf8() + '\n');
-    if (!appendAtomically(path_, line)) {
-        *error = QStringLiteral("Impossible d'écrire dans %1.").arg(QDir::toNativeSeparators(path_));
+    const auto written = file_safety::appendToFile(QFile::encodeName(path_).toStdString(), line.toStdString());
+    if (!written.ok()) {
+        *error = QStringLiteral("Impossible d'écrire dans %1 : %2")
+                     .arg(QDir::toNativeSeparators(path_), QString::fromStdString(written.error));
         return false;
     }
     trials_.push_back(trial);

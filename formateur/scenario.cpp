@@ -1,8 +1,9 @@
 #include "scenario.h"
 
+#include "file_safety.h"
+
 #include <QFile>
 #include <QLocale>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -77,11 +78,11 @@ double Scenario::distance(const Trial& t) const {
 
 QString loadScenario(const QString& path, Scenario& scenario) {
     scenario = Scenario{};
-    QFile file(path);
-    if (!file.exists()) return {};
-    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("Le scénario %1 est illisible.").arg(path);
-    const QByteArray content = file.readAll();
-    file.close();
+    const auto read = file_safety::readRegularFile(QFile::encodeName(path).toStdString());
+    if (read.status == file_safety::ReadStatus::Missing) return {};
+    if (read.status == file_safety::ReadStatus::Refused) return QString::fromStdString(read.error);
+    if (read.status != file_safety::ReadStatus::Read) return QStringLiteral("Le scénario %1 est illisible.").arg(path);
+    const QByteArray content = QByteArray::fromStdString(read.content);
 
     const QStringList lines = QString::fromUtf8(content).replace("\r\n", "\n").split('\n', Qt::SkipEmptyParts);
     QStringList bad, refusals;
@@ -104,22 +105,20 @@ QString loadScenario(const QString& path, Scenario& scenario) {
     }
     if (bad.isEmpty()) return {};
 
-    QFile badFile(path + ".bad");
-    const bool setAside = badFile.open(QIODevice::Append) && badFile.write((bad.join('\n') + '\n').toUtf8()) > 0;
-    badFile.close();
+    std::string badPath;
+    const bool setAside =
+        file_safety::setAside(QFile::encodeName(path).toStdString(), (bad.join('\n') + '\n').toStdString(), badPath).ok();
     if (!setAside || !saveScenario(path, scenario))
         return QStringLiteral("Le scénario %1 est endommagé et n'a pas pu être réparé.").arg(path);
     const QString refused = refusals.isEmpty() ? QString() : " (" + refusals.join(" ; ") + ")";
     return QStringLiteral("Le scénario était endommagé ou d'une autre version : %1 ligne(s) mises de côté "
-                          "dans %2.bad%3, valeurs par défaut pour ces réglages.")
+                          "dans %2%3, valeurs par défaut pour ces réglages.")
         .arg(bad.size())
-        .arg(path, refused);
+        .arg(QFile::decodeName(badPath.c_str()), refused);
 }
 
 bool saveScenario(const QString& path, const Scenario& scenario) {
-    QSaveFile file(path);
-    const QByteArray text = scenarioText(scenario);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
+    return file_safety::replaceFile(QFile::encodeName(path).toStdString(), scenarioText(scenario).toStdString()).ok();
 }
 
 Verdict judge(const Trial& t, const Scenario& s) {

@@ -53,6 +53,7 @@ TEST(SharedFolder, OneSimulatorPerWorkingFolder) {
     // A second one here refuses to start, naming the first, and resets nothing.
     ScriptRun second = w.run(SIMULATOR_PROGRAM, "");
     tally("faults");
+    EXPECT_EQ(second.status, 1);
     auto errors = errorLines(second.err);
     ASSERT_EQ(errors.size(), 1u) << second.err;
     EXPECT_NE(errors[0].find("Un autre simulateur travaille déjà dans ce dossier (le processus " +
