@@ -214,6 +214,9 @@ TEST_F(QtWindow, AFieldNotBeingEditedShowsTheStartOfItsTextAndAllOfItInItsToolti
     const QString longer = "12345.678901234567";
     ASSERT_GT(field->fontMetrics().horizontalAdvance(longer), field->contentsRect().width());
 
+    QApplication::setActiveWindow(window());
+    field->setFocus();  // the window's first field has it at start
+    ASSERT_TRUE(field->hasFocus());
     mlfNSet(N(edit), T("String"), T("12345.678901234567"));  // a re-read
     EXPECT_EQ(field->cursorPosition(), 0);
     EXPECT_EQ(field->toolTip(), longer);
@@ -222,8 +225,7 @@ TEST_F(QtWindow, AFieldNotBeingEditedShowsTheStartOfItsTextAndAllOfItInItsToolti
     EXPECT_EQ(field->cursorPosition(), 0);
     EXPECT_EQ(field->toolTip(), "-0.000000312000000");
 
-    field->setFocus();  // typed by hand: the cursor follows the typing, then goes home
-    field->end(false);
+    field->end(false);  // typed by hand: the cursor follows the typing, then goes home
     QTest::keyClicks(field, "99");
     EXPECT_EQ(field->cursorPosition(), field->text().size());
     EXPECT_EQ(field->toolTip(), "-0.00000031200000099");

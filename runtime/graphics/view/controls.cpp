@@ -164,7 +164,7 @@ void EditControl::apply(const Object& control) {
         QSignalBlocker quiet(this);  // the tree has it already
         setText(shown);
         setToolTip(shown);
-        if (!hasFocus()) showStart();
+        showStart();  // the program's text, not one being typed
     }
 }
 
