@@ -1,0 +1,116 @@
+#include "calibration.h"
+
+#include "factors.h"
+#include "plan.h"
+#include "var_.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace etalonnage {
+
+void initializeModelModules() { InitializeModule_var_(); }
+
+ModelRows currentModels() {
+    // A quadratic is fixed by its values on the factorial and axial runs:
+    // fitting those values gives back the rows var_ is using.
+    const Plan plan = makePlan(0, 0);
+    std::vector<Coded> runs;
+    Eigen::MatrixXd values(plan.runs.size(), 3);
+    for (std::size_t i = 0; i < plan.runs.size(); ++i) {
+        const Coded& x = plan.runs[i].coded;
+        runs.push_back(x);
+        mxArray A2, H;
+        const mxArray A1 = mlfVar_(&A2, &H, mxArray::scalar(x[0]), mxArray::scalar(x[1]), mxArray::scalar(x[2]),
+                                   mxArray::scalar(x[3]), mxArray::scalar(x[4]));
+        values.row(Eigen::Index(i)) << A1.at(0), A2.at(0), H.at(0);
+    }
+    const LeastSquares ls(runs);
+    ModelRows rows;
+    for (int m = 0; m < 3; ++m) rows[m] = ls.fit(values.col(m)).coefficients;
+    return rows;
+}
+
+ModelRows Calibration::fittedRows() const {
+    ModelRows rows;
+    for (int m = 0; m < 3; ++m) rows[m] = fits[m].coefficients;
+    return rows;
+}
+
+Calibration calibrate(MeasurementSheet sheet) {
+    Calibration c;
+    c.sheet = std::move(sheet);
+    std::vector<Coded> runs;
+    const Eigen::Index n = Eigen::Index(c.sheet.runs.size());
+    Eigen::MatrixXd y(n, 3);
+    for (Eigen::Index i = 0; i < n; ++i) {
+        const Measurement& m = c.sheet.runs[std::size_t(i)];
+        runs.push_back(m.coded);
+        y.row(i) << m.results[0], m.results[1], m.results[2];
+    }
+    const LeastSquares ls(runs);
+    for (int m = 0; m < 3; ++m) c.fits[m] = ls.fit(y.col(m));
+    if (c.fits[0].dfResidual == 0)
+        c.sheet.warnings << QStringLiteral("Autant d'essais que de termes : le modèle passe par chaque mesure et "
+                                           "aucune erreur ne peut être estimée.");
+
+    try {
+        c.current = currentModels();
+        for (int m = 0; m < 3; ++m) {
+            c.currentPredictions[m].resize(n);
+            for (Eigen::Index i = 0; i < n; ++i) {
+                const TermRow row = termRow(runs[std::size_t(i)]);
+                double value = 0;
+                for (int k = 0; k < kTermCount; ++k) value += (*c.current)[m][k] * row[k];
+                c.currentPredictions[m][i] = value;
+            }
+        }
+    } catch (const std::exception& e) {
+        c.current.reset();
+        c.currentError = QString::fromUtf8(e.what());
+    }
+    return c;
+}
+
+namespace {
+
+QJsonValue number(double x) { return std::isfinite(x) ? QJsonValue(x) : QJsonValue(QJsonValue::Null); }
+
+QJsonArray numbers(const TermRow& row) {
+    QJsonArray a;
+    for (double x : row) a.append(number(x));
+    return a;
+}
+
+}  // namespace
+
+QByteArray calibrationJson(const Calibration& c) {
+    QJsonObject all;
+    for (int m = 0; m < 3; ++m) {
+        const ModelFit& f = c.fits[m];
+        QJsonObject o;
+        o["coefficients"] = numbers(f.coefficients);
+        o["erreurs_types"] = numbers(f.standardErrors);
+        o["t"] = numbers(f.t);
+        o["p"] = numbers(f.p);
+        o["r2"] = number(f.r2);
+        o["r2_ajuste"] = number(f.r2Adjusted);
+        o["r2_prevision"] = number(f.r2Predicted);
+        o["rmse"] = number(f.rmse);
+        o["n"] = f.n;
+        if (f.lackOfFit)
+            o["manque_ajustement"] = QJsonObject{{"F", number(f.lackOfFit->F)}, {"p", number(f.lackOfFit->p)}};
+        else
+            o["manque_ajustement"] = QJsonValue::Null;
+        QJsonArray outliers;
+        for (int i : f.outliers) outliers.append(c.sheet.runs[std::size_t(i)].run);
+        o["essais_atypiques"] = outliers;
+        all[kResults[m].symbol] = o;
+    }
+    return QJsonDocument(all).toJson(QJsonDocument::Compact);
+}
+
+}  // namespace etalonnage
