@@ -1,8 +1,10 @@
 #include "cli.h"
 
 #include "calibration.h"
+#include "documents.h"
 #include "factors.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cstdio>
@@ -50,6 +52,13 @@ int runPlan(const PlanRequest& r) {
         error(QStringLiteral("Écriture de « %1 » impossible : %2.").arg(r.csv, out.errorString()));
         return 1;
     }
+    if (!r.pdf.isEmpty()) {
+        const QString problem = writePlanPdf(plan, r.pdf);
+        if (!problem.isEmpty()) {
+            error(problem);
+            return 1;
+        }
+    }
     std::printf("%s\n", QStringLiteral("Plan de %1 essais (graine %2) écrit dans « %3 ».")
                             .arg(plan.runs.size()).arg(plan.seed).arg(r.csv).toUtf8().constData());
     return 0;
@@ -68,6 +77,13 @@ int runFit(const FitRequest& r) {
         std::printf("%s\n", calibrationJson(c).constData());
     else
         std::printf("%s", fitText(c).toUtf8().constData());
+    if (!r.report.isEmpty()) {
+        const QString problem = writeReportPdf(c, QFileInfo(r.sheet).fileName(), r.report);
+        if (!problem.isEmpty()) {
+            error(problem);
+            return 1;
+        }
+    }
     return 0;
 }
 

@@ -3,20 +3,25 @@
 // simulator's working folder.
 #include "calibration.h"
 #include "cli.h"
+#include "window.h"
 
 #include <QCommandLineParser>
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <clocale>
+#include <cstring>
 #include <cstdio>
 #include <random>
 
 using namespace etalonnage;
 
 int main(int argc, char* argv[]) {
-    // The command line needs no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    // The command line and the snapshot need no display.
+    for (int i = 1; i < argc; ++i)
+        for (const char* batch : {"--plan", "--ajuster", "--snapshot"})
+            if (std::strcmp(argv[i], batch) == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; file numbers keep the point
     QCoreApplication::setApplicationName("etalonnage");
 
@@ -32,7 +37,8 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption json("json", "Résultats de l'ajustement en JSON.");
     const QCommandLineOption report("rapport", "Écrit le rapport de l'ajustement en PDF.", "FICHIER.pdf");
     const QCommandLineOption save("enregistrer", "Enregistre les trois modèles ajustés dans poly/.");
-    parser.addOptions({plan, centres, seed, pdf, fit, json, report, save});
+    const QCommandLineOption snapshot("snapshot", "Enregistre une image de la fenêtre et quitte.", "FICHIER.png");
+    parser.addOptions({plan, centres, seed, pdf, fit, json, report, save, snapshot});
     parser.process(app);
 
     auto fail = [](const QString& message) {
@@ -57,7 +63,7 @@ int main(int argc, char* argv[]) {
         p.pdf = parser.value(pdf);
         return runPlan(p);
     }
-    if (parser.isSet(fit)) {
+    if (parser.isSet(fit) && !parser.isSet(snapshot)) {
         FitRequest f;
         f.sheet = parser.value(fit);
         f.report = parser.value(report);
@@ -65,5 +71,13 @@ int main(int argc, char* argv[]) {
         f.save = parser.isSet(save);
         return runFit(f);
     }
-    return fail("Indiquez --plan FICHIER.csv ou --ajuster MESURES.csv (voir --help).");
+
+    CalibrationWindow window(p.centres, p.seed);
+    if (parser.isSet(fit)) window.loadMeasurements(parser.value(fit));
+    window.show();
+    if (parser.isSet(snapshot)) {
+        QCoreApplication::processEvents();
+        return window.grab().save(parser.value(snapshot)) ? 0 : 1;
+    }
+    return app.exec();
 }

@@ -177,7 +177,7 @@ MeasurementSheet parseSheet(const QByteArray& bytes) {
             m.run = int(run);
         bool inside = true;
         for (int v = 0; v < 5; ++v) {
-            m.coded[v] = kVariables[v].coded(m.real[v]);
+            m.coded[v] = codedValue(kVariables[v], m.real[v]);
             inside = inside && std::abs(m.coded[v]) <= 1 + 1e-9;
         }
         if (!inside) outside << lineNumber;

@@ -43,7 +43,7 @@ std::string planCsv(const Plan& plan) {
         for (int v = 0; v < 5; ++v) {
             // Every level is a whole number on these ranges; print it as a spreadsheet reads it.
             std::ostringstream cell;
-            cell << kVariables[v].real(run.coded[v]);
+            cell << realValue(kVariables[v], run.coded[v]);
             std::string text = cell.str();
             for (char& c : text)
                 if (c == '.') c = ',';
