@@ -3,6 +3,7 @@
 #include "calibration.h"
 #include "documents.h"
 #include "factors.h"
+#include "model_files.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -77,6 +78,14 @@ int runFit(const FitRequest& r) {
         std::printf("%s\n", calibrationJson(c).constData());
     else
         std::printf("%s", fitText(c).toUtf8().constData());
+    if (r.save) {
+        const QString problem = saveModels(c.fittedRows());
+        if (!problem.isEmpty()) {
+            error(problem);
+            return 1;
+        }
+        error("Les trois modèles sont enregistrés dans poly/ ; le simulateur les prend à son prochain essai.");
+    }
     if (!r.report.isEmpty()) {
         const QString problem = writeReportPdf(c, QFileInfo(r.sheet).fileName(), r.report);
         if (!problem.isEmpty()) {

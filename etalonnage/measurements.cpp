@@ -2,9 +2,8 @@
 
 #include "charset.h"
 #include "factors.h"
+#include "file_safety.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <charconv>
@@ -193,16 +192,11 @@ MeasurementSheet parseSheet(const QByteArray& bytes) {
 }
 
 MeasurementSheet readSheet(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) fail(QStringLiteral("Le fichier « %1 » n'existe pas.").arg(path));
-    if (!info.isFile()) fail(QStringLiteral("« %1 » n'est pas un fichier ordinaire.").arg(path));
-    if (info.size() > kMaxSheetBytes)
-        fail(QStringLiteral("Le fichier « %1 » fait %2 Mo : une feuille de mesures ne dépasse pas %3 Mo.")
-                 .arg(path).arg(info.size() >> 20).arg(kMaxSheetBytes >> 20));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("Le fichier « %1 » ne peut pas être lu : %2.").arg(path, file.errorString()));
-    return parseSheet(file.read(kMaxSheetBytes + 1));
+    const file_safety::ReadResult read = file_safety::readRegularFile(path.toStdString());
+    if (read.status == file_safety::ReadStatus::Missing)
+        fail(QStringLiteral("Le fichier « %1 » n'existe pas.").arg(path));
+    if (read.status != file_safety::ReadStatus::Read) fail(QString::fromStdString(read.error));
+    return parseSheet(QByteArray::fromStdString(read.content));
 }
 
 }  // namespace etalonnage

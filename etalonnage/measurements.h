@@ -32,12 +32,11 @@ struct MeasurementSheet {
     QStringList warnings;
 };
 
-inline constexpr qint64 kMaxSheetBytes = 64 << 20;
-
 // Separator ',' ';' or tab, decimal point or comma (not with ','), UTF-8 or
 // Windows-1252; the header names A R L C F A1 A2 H in any order, a unit in
 // brackets allowed after the name. Throws SheetError.
 MeasurementSheet parseSheet(const QByteArray& bytes);
+// A regular file of sane size (the runtime's limit), read without blocking.
 MeasurementSheet readSheet(const QString& path);
 
 }  // namespace etalonnage

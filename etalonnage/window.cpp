@@ -3,6 +3,7 @@
 #include "charts.h"
 #include "documents.h"
 #include "factors.h"
+#include "model_files.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -97,10 +98,14 @@ QWidget* CalibrationWindow::createFitPage() {
     auto* import = new QPushButton("Importer les mesures (CSV)…");
     reportButton_ = new QPushButton("Rapport (PDF)…");
     reportButton_->setEnabled(false);
+    saveButton_ = new QPushButton("Enregistrer");
+    saveButton_->setToolTip("Écrit les trois modèles dans poly/ ; les fichiers remplacés sont gardés dans poly/historique/.");
+    saveButton_->setEnabled(false);
     auto* controls = new QHBoxLayout;
     controls->addWidget(import);
     controls->addStretch();
     controls->addWidget(reportButton_);
+    controls->addWidget(saveButton_);
     fitStatus_ = new QLabel("Importez la feuille remplie sur la presse : colonnes A, R, L, C, F, A1, A2 et H.");
     fitStatus_->setWordWrap(true);
     fitStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -130,6 +135,7 @@ QWidget* CalibrationWindow::createFitPage() {
     layout->addWidget(models_, 1);
     connect(import, &QPushButton::clicked, this, &CalibrationWindow::importMeasurements);
     connect(reportButton_, &QPushButton::clicked, this, &CalibrationWindow::writeReport);
+    connect(saveButton_, &QPushButton::clicked, this, &CalibrationWindow::saveFit);
     return page;
 }
 
@@ -177,6 +183,7 @@ bool CalibrationWindow::loadMeasurements(const QString& path) {
                                 .arg(QString::fromUtf8(e.what()).toHtmlEscaped().replace('\n', "<br>")));
         models_->setEnabled(false);
         reportButton_->setEnabled(false);
+        saveButton_->setEnabled(false);
         return false;
     }
     drawFit();
@@ -191,6 +198,7 @@ void CalibrationWindow::drawFit() {
     fitStatus_->setText(status);
     models_->setEnabled(true);
     reportButton_->setEnabled(true);
+    saveButton_->setEnabled(true);
     for (int m = 0; m < 3; ++m) {
         const ModelFit& f = c.fits[m];
         ModelPage& p = modelPages_[m];
@@ -213,6 +221,25 @@ void CalibrationWindow::writeReport() {
     if (file.isEmpty()) return;
     const QString problem = writeReportPdf(*calibration_, QFileInfo(sheetPath_).fileName(), file);
     if (!problem.isEmpty()) QMessageBox::warning(this, windowTitle(), problem);
+}
+
+}  // namespace etalonnage
+
+namespace etalonnage {
+
+void CalibrationWindow::saveFit() {
+    const auto answer = QMessageBox::question(
+        this, windowTitle(),
+        "Remplacer les trois modèles du simulateur (poly/A1.poly, poly/A2.poly, poly/H.poly) par les modèles "
+        "ajustés ? Les fichiers actuels sont gardés dans poly/historique/.");
+    if (answer != QMessageBox::Yes) return;
+    const QString problem = saveModels(calibration_->fittedRows());
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, windowTitle(), problem);
+        return;
+    }
+    saveButton_->setEnabled(false);
+    fitStatus_->setText(fitStatus_->text() + "\nLes trois modèles sont enregistrés : le simulateur les prend à son prochain essai.");
 }
 
 }  // namespace etalonnage

@@ -32,6 +32,7 @@ private:
     void printPlan();
     void importMeasurements();
     void writeReport();
+    void saveFit();
 
     Plan plan_;
     std::optional<Calibration> calibration_;
@@ -44,6 +45,7 @@ private:
     QTableWidget* planTable_ = nullptr;
     QLabel* fitStatus_ = nullptr;
     QPushButton* reportButton_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
     QTabWidget* models_ = nullptr;
     struct ModelPage {
         QLabel* summary;

@@ -1,0 +1,172 @@
+// The program run from the command line in a working folder, as a trainer does.
+#include "calibration.h"
+#include "plan.h"
+#include "var_.h"
+#include "terms.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <random>
+
+using namespace etalonnage;
+
+namespace {
+
+struct Outcome {
+    int status;
+    QByteArray out, err;
+};
+
+Outcome run(const QString& folder, const QStringList& arguments) {
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    p.start(ETALONNAGE_PROGRAM, arguments);
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+QByteArray read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// The plan's sheet filled in with a surface of known coefficients per result.
+QByteArray filledSheet(const QByteArray& plan, const std::array<TermRow, 3>& models, double noise) {
+    QList<QByteArray> lines = plan.split('\n');
+    QByteArray out = lines[0] + '\n';
+    std::mt19937 random(4);
+    std::normal_distribution<double> error(0, noise);
+    for (int l = 1; l < lines.size(); ++l) {
+        QList<QByteArray> cells = lines[l].trimmed().split(';');
+        if (cells.size() < 9) continue;
+        Coded x;
+        const double low[5] = {0, 6, 57, 30, 40}, high[5] = {16, 10, 65, 38, 80};
+        for (int v = 0; v < 5; ++v) x[v] = (cells[1 + v].toDouble() - (low[v] + high[v]) / 2) / ((high[v] - low[v]) / 2);
+        const TermRow t = termRow(x);
+        for (int m = 0; m < 3; ++m)
+            cells[6 + m] = QByteArray::number(std::inner_product(t.begin(), t.end(), models[m].begin(), 0.0) +
+                                                  (noise > 0 ? error(random) : 0), 'g', 17).replace('.', ',');
+        out += cells.join(';') + '\n';
+    }
+    return out;
+}
+
+const std::array<TermRow, 3> kModels = [] {
+    std::array<TermRow, 3> m{};
+    for (int k = 0; k < kTermCount; ++k) {
+        m[0][k] = k == 0 ? 134 : 0.1 * k;
+        m[1][k] = k == 0 ? 136 : -0.05 * k;
+        m[2][k] = k == 0 ? 30 : 0.01 * (k % 5);
+    }
+    return m;
+}();
+
+}  // namespace
+
+TEST(Program, PlanSheetFitAndRefusal) {
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    QDir(d).mkdir("poly");
+    ASSERT_EQ(run(d, {"--plan", "a.csv", "--graine", "5"}).status, 0);
+    ASSERT_EQ(run(d, {"--plan", "b.csv", "--graine", "5", "--centres", "3", "--pdf", "plan.pdf"}).status, 0);
+    const QByteArray plan = read(d + "/a.csv");
+    EXPECT_TRUE(plan.startsWith("\xEF\xBB\xBF" "essai;A (°);R (mm);L (mm);C (mm);F (bars);A1 (°);A2 (°);H (mm)\r\n"));
+    EXPECT_EQ(plan.count('\n'), 33);
+    EXPECT_EQ(read(d + "/b.csv").count('\n'), 30);
+    EXPECT_TRUE(read(d + "/plan.pdf").startsWith("%PDF"));
+    ASSERT_EQ(run(d, {"--plan", "c.csv", "--graine", "5"}).status, 0);
+    EXPECT_EQ(read(d + "/c.csv"), plan);
+    const Outcome badCount = run(d, {"--plan", "x.csv", "--centres", "-2"});
+    EXPECT_EQ(badCount.status, 1);
+    EXPECT_FALSE(QFile::exists(d + "/x.csv"));
+
+    // The filled sheet, exact: the coefficients come back, JSON as documented.
+    write(d + "/mesures.csv", filledSheet(plan, kModels, 0));
+    const Outcome fit = run(d, {"--ajuster", "mesures.csv", "--json", "--rapport", "rapport.pdf"});
+    ASSERT_EQ(fit.status, 0) << fit.err.constData();
+    EXPECT_TRUE(read(d + "/rapport.pdf").startsWith("%PDF"));
+    const QJsonObject all = QJsonDocument::fromJson(fit.out).object();
+    EXPECT_EQ(all.keys(), (QStringList{"A1", "A2", "H"}));
+    for (int m = 0; m < 3; ++m) {
+        const QJsonObject o = all[QStringList{"A1", "A2", "H"}[m]].toObject();
+        EXPECT_EQ(o.keys(), (QStringList{"coefficients", "erreurs_types", "essais_atypiques", "manque_ajustement", "n",
+                                         "p", "r2", "r2_ajuste", "r2_prevision", "rmse", "t"}));
+        EXPECT_EQ(o["n"].toInt(), 32);
+        for (const char* key : {"coefficients", "erreurs_types", "t", "p"}) EXPECT_EQ(o[key].toArray().size(), 21);
+        for (int k = 0; k < kTermCount; ++k)
+            EXPECT_NEAR(o["coefficients"].toArray()[k].toDouble(), kModels[m][k], 1e-9);
+        EXPECT_NEAR(o["r2"].toDouble(), 1, 1e-12);
+    }
+
+    // Fifteen runs: refused, the terms named, nothing written.
+    QList<QByteArray> lines = read(d + "/mesures.csv").split('\n');
+    write(d + "/quinze.csv", lines.mid(0, 16).join('\n'));
+    const Outcome refused = run(d, {"--ajuster", "quinze.csv", "--json", "--enregistrer"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.out.isEmpty());
+    EXPECT_TRUE(refused.err.contains("15 essais pour 21 termes")) << refused.err.constData();
+    EXPECT_TRUE(QDir(d + "/poly").isEmpty());
+
+    // A million rows: refused at once for its size, nothing written.
+    QByteArray big = lines[0] + '\n';
+    for (int rows = 0; rows < 1000000;)
+        for (int l = 1; l < lines.size(); ++l)
+            if (!lines[l].isEmpty()) big += lines[l] + '\n', ++rows;
+    write(d + "/million.csv", big);
+    const Outcome million = run(d, {"--ajuster", "million.csv", "--enregistrer"});
+    EXPECT_EQ(million.status, 1);
+    EXPECT_TRUE(million.err.contains("million.csv » dépasse 10 Mo")) << million.err.constData();
+    EXPECT_TRUE(QDir(d + "/poly").isEmpty());
+}
+
+// After a save the simulator's own model gives the fitted predictions, and
+// the files it replaced are in the history.
+TEST(Program, SavedModelsAreWhatTheSimulatorPredicts) {
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    QDir(d).mkdir("poly");
+    ASSERT_EQ(run(d, {"--plan", "plan.csv", "--graine", "8"}).status, 0);
+    write(d + "/mesures.csv", filledSheet(read(d + "/plan.csv"), kModels, 0.3));
+    for (const char* file : {"/poly/A1.poly", "/poly/A2.poly", "/poly/H.poly"}) write(d + file, "old");
+    const Outcome fit = run(d, {"--ajuster", "mesures.csv", "--json", "--enregistrer"});
+    ASSERT_EQ(fit.status, 0) << fit.err.constData();
+    const QJsonObject all = QJsonDocument::fromJson(fit.out).object();
+    EXPECT_EQ(QDir(d + "/poly/historique").entryList(QDir::Files).size(), 3);
+    const QByteArray h = read(d + "/poly/H.poly");
+    EXPECT_EQ(h.count('\t'), 21);
+    EXPECT_FALSE(h.contains('\n'));
+
+    initializeModelModules();
+    const QString start = QDir::currentPath();
+    QDir::setCurrent(d);
+    for (const Coded& x : {Coded{}, Coded{1, -1, 1, -1, 1}, Coded{0.5, 0.2, -0.7, 1, -1}, Coded{-1, -1, 1, -2, -0.4}}) {
+        mxArray A2, H;
+        const mxArray A1 = mlfVar_(&A2, &H, mxArray::scalar(x[0]), mxArray::scalar(x[1]), mxArray::scalar(x[2]),
+                                   mxArray::scalar(x[3]), mxArray::scalar(x[4]));
+        const double simulator[3] = {A1.at(0), A2.at(0), H.at(0)};
+        const TermRow t = termRow(x);
+        for (int m = 0; m < 3; ++m) {
+            const QJsonArray c = all[QStringList{"A1", "A2", "H"}[m]].toObject()["coefficients"].toArray();
+            double fitted = 0;
+            for (int k = 0; k < kTermCount; ++k) fitted += c[k].toDouble() * t[k];
+            // The files keep six decimals, as the editors write them.
+            EXPECT_NEAR(simulator[m], fitted, 21 * 4 * 5e-7);
+        }
+    }
+    QDir::setCurrent(start);
+}
