@@ -3,6 +3,7 @@
 // simulator's working folder.
 #include "calibration.h"
 #include "cli.h"
+#include "host.h"
 #include "window.h"
 
 #include <QCommandLineParser>
@@ -18,17 +19,19 @@ using namespace etalonnage;
 int main(int argc, char* argv[]) {
     // The command line and the snapshot need no display.
     for (int i = 1; i < argc; ++i)
-        for (const char* batch : {"--plan", "--ajuster", "--snapshot"})
+        for (const char* batch : {"--plan", "--ajuster", "--snapshot", "--help", "-h"})
             if (std::strcmp(argv[i], batch) == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
                 qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    mclUseFrenchQtTexts();
     std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; file numbers keep the point
     QCoreApplication::setApplicationName("etalonnage");
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Étalonnage du modèle : plan d'expériences, ajustement des trois modèles, "
                                      "fichiers de coefficients du simulateur.");
-    parser.addHelpOption();
+    const QCommandLineOption help({"h", "help"}, "Affiche cette aide et quitte.");
+    parser.addOption(help);
     const QCommandLineOption plan("plan", "Écrit la feuille du plan d'expériences (CSV) et quitte.", "FICHIER.csv");
     const QCommandLineOption centres("centres", "Nombre d'essais au centre du plan (6 par défaut).", "N", "6");
     const QCommandLineOption seed("graine", "Graine de l'ordre des essais (au hasard sinon).", "S");
@@ -40,6 +43,10 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption snapshot("snapshot", "Enregistre une image de la fenêtre et quitte.", "FICHIER.png");
     parser.addOptions({plan, centres, seed, pdf, fit, json, report, save, snapshot});
     parser.process(app);
+    if (parser.isSet(help)) {
+        std::printf("%s", qPrintable(parser.helpText()));
+        return 0;
+    }
 
     auto fail = [](const QString& message) {
         std::fprintf(stderr, "%s\n", message.toUtf8().constData());
