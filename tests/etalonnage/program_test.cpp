@@ -142,7 +142,16 @@ TEST(Program, SavedModelsAreWhatTheSimulatorPredicts) {
     QDir(d).mkdir("poly");
     ASSERT_EQ(run(d, {"--plan", "plan.csv", "--graine", "8"}).status, 0);
     write(d + "/mesures.csv", filledSheet(read(d + "/plan.csv"), kModels, 0.3));
-    for (const char* file : {"/poly/A1.poly", "/poly/A2.poly", "/poly/H.poly"}) write(d + file, "old");
+    for (const char* file : {"/poly/A1.poly", "/poly/A2.poly"}) write(d + file, "old");
+    // One of the three cannot be replaced: none is.
+    QDir(d).mkpath("poly/H.poly");
+    const Outcome blocked = run(d, {"--ajuster", "mesures.csv", "--enregistrer"});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_TRUE(blocked.err.contains("Aucun fichier de coefficients n'a été écrit.")) << blocked.err.constData();
+    EXPECT_EQ(read(d + "/poly/A1.poly"), "old");
+    EXPECT_EQ(read(d + "/poly/A2.poly"), "old");
+    QDir(d).rmdir("poly/H.poly");
+    write(d + "/poly/H.poly", "old");
     const Outcome fit = run(d, {"--ajuster", "mesures.csv", "--json", "--enregistrer"});
     ASSERT_EQ(fit.status, 0) << fit.err.constData();
     const QJsonObject all = QJsonDocument::fromJson(fit.out).object();
