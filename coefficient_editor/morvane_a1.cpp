@@ -92,6 +92,9 @@ void showMessage(const mxArray& text, const mxArray& position) {
 
 void buildWindow() {
     const Constants& K = k.get();
+    // What an interrupted save of this model left behind, beside the file and its history.
+    for (const char* folder : {"poly", "poly/historique"})
+        file_safety::removeStaleTemporaries(folder, K.file.toUtf8());
     mlfNClose(K.all);
     mxArray h_fig = mlfNFigure({K.Name, K.windowName, K.Position, windowPosition(), K.NumberTitle, K.off,
                                 K.menubar, K.none, K.toolbar, K.none});

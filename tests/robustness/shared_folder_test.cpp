@@ -110,9 +110,11 @@ TEST(SharedFolder, AStartRemovesItsOwnStaleTemporariesAndNothingElse) {
     ::close(held);
     EXPECT_TRUE(noCrash(simulator.finish(), simulator.errors()));
 
-    // The editor's save clears its own.
-    EXPECT_TRUE(errorLines(w.run(EDITOR_A1_PROGRAM, "press \"Sauvegarde A1\"\n").err).empty());
+    // The editor's start clears its own, and only the model it edits.
+    w.write("poly/.H.poly.Ab12Cd", "kept");
+    EXPECT_TRUE(errorLines(w.run(EDITOR_A1_PROGRAM, "").err).empty());
     EXPECT_FALSE(w.exists("poly/.A1.poly.Ab12Cd"));
+    EXPECT_TRUE(w.exists("poly/.H.poly.Ab12Cd"));
 }
 
 TEST(SharedFolder, OwnersProtectionsAndOthersLinksHoldForAnUnprivilegedUser) {
