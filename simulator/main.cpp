@@ -3,6 +3,7 @@
 #include "calcul_pts.h"
 #include "facts.h"
 #include "graphics.h"
+#include "station_recording.h"
 #include "v_reelle2cr.h"
 #include "var_.h"
 #include "window_position.h"
@@ -366,6 +367,7 @@ void buildWindow() {
     resetAccount();
     createControls();
     drawStartChart(liste_initiale);
+    startStationRecording();
 }
 
 // ---- trial -------------------------------------------------------------------------
@@ -454,12 +456,14 @@ void storeAccountAndLog(const std::array<mxArray, 5>& ValR, const Prediction& p)
 
 void trial(const std::array<mxArray, 5>& PP, const std::array<mxArray, 5>& ValR) {
     loadAccount();
+    const double countBefore = mclVg(Nb_essai).at(0);
     const Prediction computed = predict(PP);
     const mxArray liste = profileOf(computed);
     redrawChart(liste, initialProfile());
     showResults(computed);
     chargeTrial();
     storeAccountAndLog(ValR, computed);
+    recordTrial(ValR, computed.A1, computed.A2, computed.H, countBefore);
 }
 
 // ---- callbacks ---------------------------------------------------------------------
@@ -498,7 +502,10 @@ void Mmain(const mxArray& varargin) {
 const mclLocalFunctionTable _local_function_table_main = {0, nullptr};
 
 void InitializeModule_main() { k.initialize(); }
-void TerminateModule_main() { k.terminate(); }
+void TerminateModule_main() {
+    stopStationRecording();
+    k.terminate();
+}
 
 void mlfMain(std::vector<mxArray> varargin) { Mmain(mclVarargin(std::move(varargin))); }
 

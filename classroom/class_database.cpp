@@ -1,0 +1,200 @@
+#include "class_database.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <libpq-fe.h>
+
+#include <memory>
+
+namespace {
+
+// Keys libpq would otherwise take from the system's defaults, which let a
+// station wait minutes for a host that vanished.
+const std::pair<const char*, const char*> kDefaults[] = {
+    {"connect_timeout", "5"}, {"keepalives_idle", "10"}, {"keepalives_interval", "5"}, {"keepalives_count", "3"}};
+
+QString quoted(const QString& value) {
+    QString v = value;
+    v.replace('\\', "\\\\").replace('\'', "\\'");
+    return '\'' + v + '\'';
+}
+
+const char* const kSchemaV1[] = {
+    R"(CREATE TABLE essais (
+  poste text NOT NULL, stagiaire text NOT NULL DEFAULT '', session text NOT NULL,
+  numero integer NOT NULL, heure text NOT NULL,
+  a double precision NOT NULL, r double precision NOT NULL, l double precision NOT NULL,
+  c double precision NOT NULL, f double precision NOT NULL,
+  a1 double precision NOT NULL, a2 double precision NOT NULL, h double precision NOT NULL,
+  cout_outillage double precision NOT NULL, cout_reglage double precision NOT NULL,
+  nb_essais integer NOT NULL, facture integer NOT NULL,
+  recu timestamptz NOT NULL DEFAULT now(),
+  PRIMARY KEY (poste, session, numero)))",
+    R"(CREATE FUNCTION essais_notifie() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  PERFORM pg_notify('essais', NEW.poste);
+  RETURN NULL;
+END $$)",
+    "CREATE TRIGGER essais_notifie AFTER INSERT ON essais FOR EACH ROW EXECUTE FUNCTION essais_notifie()",
+};
+
+// What every run makes sure of, whatever the version.
+const char* const kAccess[] = {
+    R"(DO $$ BEGIN
+  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'pliage_poste') THEN CREATE ROLE pliage_poste NOLOGIN; END IF;
+  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'pliage_formateur') THEN CREATE ROLE pliage_formateur NOLOGIN; END IF;
+END $$)",
+    "REVOKE ALL ON essais, version_schema FROM PUBLIC",
+    "GRANT INSERT ON essais TO pliage_poste",
+    "GRANT SELECT ON essais, version_schema TO pliage_formateur",
+};
+
+}  // namespace
+
+std::optional<ClassServer> ClassServer::parse(const QString& conninfo, QString* error) {
+    char* message = nullptr;
+    std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(
+        PQconninfoParse(conninfo.toUtf8().constData(), &message), &PQconninfoFree);
+    if (!options) {
+        *error = QStringLiteral("Chaîne de connexion au serveur de classe inutilisable (%1) : %2")
+                     .arg(conninfo, message ? QString::fromUtf8(message).trimmed() : QStringLiteral("mémoire épuisée"));
+        PQfreemem(message);
+        return std::nullopt;
+    }
+    ClassServer s;
+    QStringList extra;
+    QStringList given;
+    for (const PQconninfoOption* o = options.get(); o->keyword; ++o) {
+        if (!o->val) continue;
+        const QString key = QString::fromUtf8(o->keyword), value = QString::fromUtf8(o->val);
+        given << key;
+        if (key == "password") {
+            *error = QStringLiteral("La chaîne de connexion au serveur de classe contient un mot de passe : "
+                                    "retirez-le et mettez-le dans ~/.pgpass (ou le fichier que désigne PGPASSFILE).");
+            return std::nullopt;
+        }
+        if (key == "host") {
+            s.host = value;
+        } else if (key == "dbname") {
+            s.database = value;
+        } else if (key == "user") {
+            s.user = value;
+        } else if (key == "port" && value.toInt() > 0 && !value.contains(',')) {
+            s.port = value.toInt();
+        } else {
+            // The driver joins its options with ';' and then reads them as blanks.
+            if (value.contains(';')) {
+                *error = QStringLiteral("Chaîne de connexion au serveur de classe inutilisable : "
+                                        "la valeur de « %1 » contient un point-virgule.").arg(key);
+                return std::nullopt;
+            }
+            extra << key + '=' + quoted(value);
+        }
+    }
+    for (const auto& [key, value] : kDefaults)
+        if (!given.contains(key)) extra << QStringLiteral("%1=%2").arg(key, value);
+    s.options = extra.join(';');
+    return s;
+}
+
+QSqlDatabase ClassServer::addConnection(const QString& connectionName) const {
+    QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", connectionName);
+    db.setHostName(host);
+    db.setDatabaseName(database);
+    db.setUserName(user);
+    db.setPort(port);
+    db.setConnectOptions(options);
+    return db;
+}
+
+QString ClassServer::label() const {
+    return QStringLiteral("%1@%2%3/%4")
+        .arg(user.isEmpty() ? QString::fromLocal8Bit(qgetenv("USER")) : user,
+             host.isEmpty() ? QStringLiteral("localhost") : host,
+             port > 0 ? ':' + QString::number(port) : QString(), database);
+}
+
+bool openClassDatabase(QSqlDatabase& db, const ClassServer& server, QString* error) {
+    if (db.open()) return true;
+    *error = QStringLiteral("Serveur de classe %1 injoignable : %2")
+                 .arg(server.label(), db.lastError().databaseText().trimmed().isEmpty()
+                                          ? db.lastError().text()
+                                          : db.lastError().databaseText().trimmed());
+    return false;
+}
+
+QString initClassDatabase(const QString& conninfo, bool* ok) {
+    *ok = false;
+    QString error;
+    const auto server = ClassServer::parse(conninfo, &error);
+    if (!server) return error;
+    const QString name = QStringLiteral("init-classe");
+    QString result;
+    {
+        QSqlDatabase db = server->addConnection(name);
+        if (!openClassDatabase(db, *server, &error)) {
+            result = error;
+        } else {
+            QSqlQuery q(db);
+            auto run = [&](const QString& sql) {
+                if (q.exec(sql)) return true;
+                result = QStringLiteral("La base de classe %1 n'a pas pu être préparée : %2")
+                             .arg(server->label(), q.lastError().databaseText().trimmed());
+                return false;
+            };
+            bool done = run("BEGIN") && run("SELECT pg_advisory_xact_lock(7115)") &&
+                        run("CREATE TABLE IF NOT EXISTS version_schema (version integer NOT NULL)") &&
+                        run("SELECT coalesce(max(version), 0) FROM version_schema") && q.next();
+            const int found = done ? q.value(0).toInt() : 0;
+            if (done && found > kClassSchemaVersion) {
+                result = QStringLiteral("La base de classe %1 est en version %2, plus récente que celle que ce "
+                                        "programme connaît (%3) : mettez à jour le programme, la base n'a pas été "
+                                        "modifiée.").arg(server->label()).arg(found).arg(kClassSchemaVersion);
+                done = false;
+            }
+            if (done && found < 1)
+                for (const char* sql : kSchemaV1) done = done && run(sql);
+            for (const char* sql : kAccess) done = done && run(sql);
+            if (done && found < kClassSchemaVersion)
+                done = run("DELETE FROM version_schema") &&
+                       run(QStringLiteral("INSERT INTO version_schema VALUES (%1)").arg(kClassSchemaVersion));
+            done = done && run("COMMIT");
+            if (!done) {
+                q.exec("ROLLBACK");
+            } else {
+                *ok = true;
+                result = found == kClassSchemaVersion
+                             ? QStringLiteral("La base de classe %1 est déjà à jour (version %2).")
+                                   .arg(server->label()).arg(kClassSchemaVersion)
+                             : QStringLiteral("La base de classe %1 est prête (version %2).")
+                                   .arg(server->label()).arg(kClassSchemaVersion);
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+bool sendRows(QSqlDatabase& db, const std::vector<JournalEntry>& rows, QString* error) {
+    QSqlQuery q(db);
+    auto fail = [&](const QSqlQuery& failed) {
+        *error = failed.lastError().databaseText().trimmed();
+        if (error->isEmpty()) *error = failed.lastError().text();
+        q.exec("ROLLBACK");
+        return false;
+    };
+    if (!q.exec("BEGIN")) return fail(q);
+    QSqlQuery insert(db);
+    const QStringList columns = journalColumns();
+    if (!insert.prepare(QStringLiteral("INSERT INTO essais (%1) VALUES (%2) ON CONFLICT DO NOTHING")
+                            .arg(columns.join(','), QString(",?").repeated(columns.size()).mid(1))))
+        return fail(insert);
+    for (const JournalEntry& e : rows) {
+        for (const QVariant& v : journalValues(e.row)) insert.addBindValue(v);
+        if (!insert.exec()) return fail(insert);
+    }
+    return q.exec("COMMIT") || fail(q);
+}

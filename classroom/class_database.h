@@ -1,0 +1,42 @@
+// The class database on PostgreSQL: every station's rows in one table essais,
+// keyed by (poste, session, numero).
+#pragma once
+
+#include "station_journal.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// The schema version this program makes and understands.
+constexpr int kClassSchemaVersion = 1;
+
+// Where the class database is: a libpq URI or key=value string, split into
+// what Qt's PostgreSQL driver takes. Passwords come from libpq's own sources
+// (~/.pgpass, PGPASSFILE, ...), never from the string.
+struct ClassServer {
+    QString host, database, user;
+    int port = -1;
+    QString options;  // the other keys, for setConnectOptions
+
+    static std::optional<ClassServer> parse(const QString& conninfo, QString* error);
+    // A PostgreSQL connection under that name, not yet opened.
+    QSqlDatabase addConnection(const QString& connectionName) const;
+    // "user@host:port/database" for messages.
+    QString label() const;
+};
+
+// Opens the connection; the message says in French what went wrong.
+bool openClassDatabase(QSqlDatabase& db, const ClassServer& server, QString* error);
+
+// Creates or upgrades the tables, the roles pliage_poste (insert only) and
+// pliage_formateur (read) and the trigger that notifies each new row.
+// Running it again changes nothing. A newer schema than this program's is
+// refused. Returns the message for the trainer; ok tells whether it worked.
+QString initClassDatabase(const QString& conninfo, bool* ok);
+
+// Sends the rows in one transaction, in order; rows the database already
+// has are left as they are, so a retry never duplicates.
+bool sendRows(QSqlDatabase& db, const std::vector<JournalEntry>& rows, QString* error);

@@ -1,0 +1,141 @@
+#include "replication.h"
+
+#include "class_database.h"
+#include "station_journal.h"
+
+#include <QSqlDriver>
+#include <QTimer>
+
+#include <libpq-fe.h>
+
+#include <optional>
+
+namespace {
+
+// Rows a transaction on the class database.
+constexpr int kBatch = 200;
+// A look at the journal now and then, should a wake-up be missed.
+constexpr int kIdlePollMs = 5'000;
+
+PGcancel* cancelHandle(const QSqlDatabase& db) {
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "PGconn*") != 0) return nullptr;
+    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
+    return connection ? PQgetCancel(connection) : nullptr;
+}
+
+}  // namespace
+
+// Lives in the replication thread, with its own connections.
+class ReplicationWorker {
+public:
+    explicit ReplicationWorker(Replication& owner)
+        : owner_(owner), journal_(owner.journalPath_), connection_(QStringLiteral("replication-%1").arg(quintptr(this))) {
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, &context_, [this] { pass(); });
+        QObject::connect(&owner_, &Replication::appended, &context_, [this] { soon(); }, Qt::QueuedConnection);
+        server_ = ClassServer::parse(owner.serveur_, &serverProblem_);
+        if (server_) server_->addConnection(connection_);
+    }
+    ~ReplicationWorker() {
+        disconnect();
+        QSqlDatabase::removeDatabase(connection_);
+    }
+
+    void pass() {
+        timer_.stop();
+        if (owner_.stopping_) return;
+        QString error;
+        if (!journal_.isOpen() && !journal_.open(&error, {}, false)) return retryLater();
+        if (!server_) return report(false, serverProblem_);  // nothing to try until the settings change
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        if (!db.isOpen()) {
+            if (!openClassDatabase(db, *server_, &error)) {
+                report(false, error);
+                return retryLater();
+            }
+            owner_.setCancel(cancelHandle(db));
+        }
+        for (;;) {
+            if (owner_.stopping_) return;
+            const auto rows = journal_.unsent(kBatch, &error);
+            if (!rows) return retryLater();  // the journal is busy: later
+            if (rows->empty()) break;
+            if (!sendRows(db, *rows, &error)) {
+                disconnect();
+                report(false, QStringLiteral("Le serveur de classe %1 refuse les essais : %2").arg(server_->label(), error));
+                return retryLater();
+            }
+            // Should the mark be lost, the rows are sent again, and the
+            // class database keeps the copy it has.
+            journal_.markSent(*rows, &error);
+        }
+        report(true, {});
+        retryMs_ = 0;
+        timer_.start(kIdlePollMs);
+    }
+
+private:
+    // New rows: sent at once unless the server is being waited for.
+    void soon() {
+        if (retryMs_ == 0) pass();
+    }
+
+    void retryLater() {
+        retryMs_ = retryMs_ == 0 ? 1'000 : std::min(2 * retryMs_, Replication::kLongestRetryMs);
+        timer_.start(retryMs_);
+    }
+
+    void disconnect() {
+        owner_.setCancel(nullptr);
+        if (QSqlDatabase::contains(connection_)) QSqlDatabase::database(connection_, false).close();
+    }
+
+    // Keeps what was found in the journal for the console, when it changed.
+    void report(bool reachable, const QString& message) {
+        if (reported_ && reported_->first == reachable && reported_->second == message) return;
+        QString error;
+        if (journal_.isOpen() && journal_.writeReplicationStatus(reachable, message, &error))
+            reported_ = std::make_pair(reachable, message);
+    }
+
+    Replication& owner_;
+    StationJournal journal_;
+    QString connection_;
+    std::optional<ClassServer> server_;
+    QString serverProblem_;
+    QObject context_;
+    QTimer timer_;
+    int retryMs_ = 0;
+    std::optional<std::pair<bool, QString>> reported_;
+};
+
+Replication::Replication(QString journalPath, QString serveur, QObject* parent)
+    : QThread(parent), journalPath_(std::move(journalPath)), serveur_(std::move(serveur)) {}
+
+Replication::~Replication() { stop(); }
+
+void Replication::run() {
+    ReplicationWorker worker(*this);
+    worker.pass();
+    if (!stopping_) exec();
+}
+
+void Replication::setCancel(PGcancel* cancel) {
+    QMutexLocker lock(&cancelMutex_);
+    if (cancel_) PQfreeCancel(cancel_);
+    cancel_ = cancel;
+}
+
+void Replication::stop() {
+    stopping_ = true;
+    do {
+        {
+            QMutexLocker lock(&cancelMutex_);
+            char message[256];
+            if (cancel_) PQcancel(cancel_, message, sizeof message);
+        }
+        quit();
+    } while (!wait(200));
+    setCancel(nullptr);
+}

@@ -1,0 +1,46 @@
+// Sends the station's journal to the class database, in the background: rows
+// go in the journal's order, each keyed by (poste, session, numero), and are
+// marked sent only once the class database has them. While the server cannot
+// be reached the rows wait in the journal and the worker tries again, less
+// and less often; what it found is kept in the journal for the console.
+#pragma once
+
+#include <QMutex>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+
+typedef struct pg_cancel PGcancel;
+
+class Replication : public QThread {
+    Q_OBJECT
+public:
+    // journalPath: data/journal.sqlite; serveur: the libpq connection string.
+    Replication(QString journalPath, QString serveur, QObject* parent = nullptr);
+    // Stops the worker: a query in flight is cancelled.
+    ~Replication() override;
+
+    // Rows were appended: send them soon. Never waits.
+    void rowsAppended() { emit appended(); }
+    // Ends the worker; waits at most for a connection attempt in progress.
+    void stop();
+
+    // Longest wait between two attempts while the server is unreachable.
+    static constexpr int kLongestRetryMs = 10'000;
+
+signals:
+    void appended();
+
+protected:
+    void run() override;
+
+private:
+    friend class ReplicationWorker;
+    void setCancel(PGcancel* cancel);
+
+    QString journalPath_, serveur_;
+    QMutex cancelMutex_;
+    PGcancel* cancel_ = nullptr;
+    std::atomic<bool> stopping_{false};
+};

@@ -1,0 +1,86 @@
+// The station's journal: data/journal.sqlite, one row a trial, written by the
+// simulator and read by the console. A data/journal.csv left by an older
+// console is imported once, when the journal is created, and kept as it is.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+#include <optional>
+#include <vector>
+
+// One trial, with the same columns in the station's journal and in the class
+// database (table essais).
+struct JournalRow {
+    QString poste, stagiaire;
+    QString session;  // a UUID, new at each start of the simulator
+    int numero = 0;   // 1, 2, ... in the session, uncharged repeats included
+    QString heure;    // ISO 8601, UTC, milliseconds
+    double a = 0, r = 0, l = 0, c = 0, f = 0;  // the setting: °, mm, mm, mm, bars
+    double a1 = 0, a2 = 0, h = 0;              // the predictions: °, °, mm
+    double cout_outillage = 0, cout_reglage = 0;
+    int nb_essais = 0;  // the account's count after the trial
+    int facture = 0;    // 1 when the trial was charged, 0 for an uncharged repeat
+
+    bool operator==(const JournalRow& o) const;
+};
+
+// The columns of essais in order, and a row's values in that order.
+QStringList journalColumns();
+QVariantList journalValues(const JournalRow& row);
+
+// A row as the journal keeps it: its place in the journal and whether the
+// class database has it.
+struct JournalEntry {
+    qint64 id = 0;  // increases with each row appended
+    bool envoye = false;
+    JournalRow row;
+};
+
+// What the replication worker last found, for the console.
+struct ReplicationStatus {
+    bool known = false;      // false until a worker has tried once
+    bool reachable = false;  // the class database took the last rows
+    QString message;         // why not, in French
+    QString heure;           // when this was found (ISO 8601 UTC)
+    qint64 pending = 0;      // rows not yet in the class database
+};
+
+class StationJournal {
+public:
+    // The journal's file; nothing is opened yet.
+    explicit StationJournal(QString path);
+    ~StationJournal();
+    StationJournal(const StationJournal&) = delete;
+    StationJournal& operator=(const StationJournal&) = delete;
+
+    // Opens the journal, creating it when missing (then importing journal.csv
+    // beside it, its rows under the station name importPoste). A file that is
+    // not a database at all is set aside as FILE.bad-<time> and a new journal
+    // is started. durable: every commit reaches the disk before it returns
+    // (the simulator's rows); the worker's bookkeeping needs no such wait.
+    bool open(QString* error, const QString& importPoste = {}, bool durable = true);
+    bool isOpen() const;
+    void close();
+    const QString& path() const { return path_; }
+
+    // Appends the rows in one transaction: all of them or none.
+    bool append(const std::vector<JournalRow>& rows, QString* error);
+    // Rows after the entry id, oldest first (at most limit of them, all when 0).
+    std::optional<std::vector<JournalEntry>> entries(qint64 afterId, QString* error, int limit = 0);
+    // The oldest rows not yet in the class database.
+    std::optional<std::vector<JournalEntry>> unsent(int limit, QString* error);
+    bool markSent(const std::vector<JournalEntry>& sent, QString* error);
+
+    bool writeReplicationStatus(bool reachable, const QString& message, QString* error);
+    std::optional<ReplicationStatus> replicationStatus(QString* error);
+
+private:
+    bool createSchema(const QString& importPoste, QString* error);
+    QString path_, connection_;
+};
+
+// The rows of an old journal.csv, as the console wrote them (sessions numbered
+// 1, 2, ...), under the station name given. Damaged lines are left out.
+std::vector<JournalRow> importJournalCsv(const QString& csvPath, const QString& poste);

@@ -1,0 +1,17 @@
+// The simulator's side of the station journal: each trial that went through
+// becomes a row of data/journal.sqlite, sent on to the class database when
+// data/classe.ini names one. A journal that cannot be written never stops a
+// trial: its rows wait in memory and go in at the next trial that can write.
+#pragma once
+
+#include "array.h"
+
+#include <array>
+
+// A new session: the journal is opened and the settings read.
+void startStationRecording();
+// The trial just stored its account files and log: one row for it.
+// countBefore: the account's count as the trial loaded it.
+void recordTrial(const std::array<mxArray, 5>& ValR, const mxArray& A1, const mxArray& A2, const mxArray& H,
+                 double countBefore);
+void stopStationRecording();
