@@ -45,6 +45,12 @@ public:
     void pass() {
         timer_.stop();
         if (owner_.stopping_) return;
+        sendWaitingRows();
+        if (owner_.finishing_) owner_.quit();
+    }
+
+private:
+    void sendWaitingRows() {
         QString error;
         if (!journal_.isOpen() && !journal_.open(&error, {}, false)) return retryLater();
         if (!server_) return report(false, serverProblem_);  // nothing to try until the settings change
@@ -63,7 +69,7 @@ public:
             if (rows->empty()) break;
             if (!sendRows(db, *rows, &error)) {
                 disconnect();
-                report(false, QStringLiteral("Le serveur de classe %1 refuse les essais : %2").arg(server_->label(), error));
+                report(false, QStringLiteral("Le serveur de classe %1 n'a pas pris les essais : %2").arg(server_->label(), error));
                 return retryLater();
             }
             // Should the mark be lost, the rows are sent again, and the
@@ -75,10 +81,9 @@ public:
         timer_.start(kIdlePollMs);
     }
 
-private:
     // New rows: sent at once unless the server is being waited for.
     void soon() {
-        if (retryMs_ == 0) pass();
+        if (retryMs_ == 0 || owner_.finishing_) pass();
     }
 
     void retryLater() {
@@ -118,7 +123,7 @@ Replication::~Replication() { stop(); }
 void Replication::run() {
     ReplicationWorker worker(*this);
     worker.pass();
-    if (!stopping_) exec();
+    if (!stopping_ && !finishing_) exec();
 }
 
 void Replication::setCancel(PGcancel* cancel) {
@@ -128,6 +133,9 @@ void Replication::setCancel(PGcancel* cancel) {
 }
 
 void Replication::stop() {
+    finishing_ = true;
+    emit appended();
+    if (wait(kLastSendMs)) return setCancel(nullptr);
     stopping_ = true;
     do {
         {

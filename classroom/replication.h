@@ -18,16 +18,19 @@ class Replication : public QThread {
 public:
     // journalPath: data/journal.sqlite; serveur: the libpq connection string.
     Replication(QString journalPath, QString serveur, QObject* parent = nullptr);
-    // Stops the worker: a query in flight is cancelled.
+    // Stops the worker as stop() does.
     ~Replication() override;
 
     // Rows were appended: send them soon. Never waits.
     void rowsAppended() { emit appended(); }
-    // Ends the worker; waits at most for a connection attempt in progress.
+    // Ends the worker: it gets a moment to send what waits, then a query
+    // still in flight is cancelled; the rows not sent wait in the journal.
     void stop();
 
     // Longest wait between two attempts while the server is unreachable.
     static constexpr int kLongestRetryMs = 10'000;
+    // How long stop() lets the worker send what waits.
+    static constexpr int kLastSendMs = 2'000;
 
 signals:
     void appended();
@@ -42,5 +45,5 @@ private:
     QString journalPath_, serveur_;
     QMutex cancelMutex_;
     PGcancel* cancel_ = nullptr;
-    std::atomic<bool> stopping_{false};
+    std::atomic<bool> finishing_{false}, stopping_{false};
 };

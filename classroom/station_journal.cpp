@@ -135,8 +135,11 @@ bool StationJournal::open(QString* error, const QString& importPoste, bool durab
             db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=20");
             if (db.open()) {
                 QSqlQuery q(db);
+                // A writer touches the last pages only: a small cache keeps a
+                // long session's memory flat.
                 ready = q.exec("PRAGMA journal_mode=WAL") &&
                         q.exec(durable ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL") &&
+                        (!durable || q.exec("PRAGMA cache_size=-64")) &&
                         createSchema(importPoste, error);
                 failure = q.lastError();
             } else {
@@ -276,7 +279,7 @@ bool StationJournal::writeReplicationStatus(bool reachable, const QString& messa
               "ON CONFLICT (id) DO UPDATE SET joignable = excluded.joignable, message = excluded.message, "
               "heure = excluded.heure");
     q.addBindValue(reachable ? 1 : 0);
-    q.addBindValue(message);
+    q.addBindValue(message.isNull() ? QString("") : message);
     q.addBindValue(nowUtc());
     if (!q.exec()) {
         *error = describe(path_, q.lastError());

@@ -1,4 +1,5 @@
 // The trainer's console, started in the simulator's working folder.
+#include "class_database.h"
 #include "console_window.h"
 #include "errors.h"
 #include "host.h"
@@ -14,7 +15,8 @@
 int main(int argc, char* argv[]) {
     // The command-line exports, the picture and the help show no window: no display is needed for them.
     for (int i = 1; i < argc; ++i)
-        for (const char* batch : {"--report", "--csv", "--csv-fr", "--optimum", "--snapshot", "--help", "-h"})
+        for (const char* batch : {"--report", "--csv", "--csv-fr", "--optimum", "--snapshot", "--help", "-h",
+                                  "--init-classe"})
             if (std::strcmp(argv[i], batch) == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
                 qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -38,11 +40,19 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption size("taille", "Taille de la fenêtre pour --snapshot (1280x800 par défaut).", "LxH",
                                   "1280x800");
     const QCommandLineOption tab("onglet", "Onglet montré à l'ouverture (Session, Modèle).", "NOM");
-    parser.addOptions({report, csv, csvFrench, optimum, snapshot, size, tab});
+    const QCommandLineOption initClasse("init-classe", "Crée ou met à jour la base de la classe et quitte.", "URI");
+    parser.addOptions({report, csv, csvFrench, optimum, snapshot, size, tab, initClasse});
     parser.process(app);
     if (parser.isSet(help)) {
         std::printf("%s", qPrintable(parser.helpText()));
         return 0;
+    }
+
+    if (parser.isSet(initClasse)) {
+        bool ok = false;
+        const QString message = initClassDatabase(parser.value(initClasse), &ok);
+        std::fprintf(ok ? stdout : stderr, "%s\n", qPrintable(message));
+        return ok ? 0 : 1;
     }
 
     initializeSimulatorModules();

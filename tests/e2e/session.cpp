@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/wait.h>
@@ -128,7 +129,8 @@ LiveSession::LiveSession(const std::string& program, const fs::path& folder, con
     : errFile_(folder / (".live" + std::to_string(liveSessions++) + ".err")), stepEnd_(stepEnd(program)),
       stepEndAnswer_(stepEndAnswer(program)) {
     int in[2], out[2];
-    if (::pipe(in) != 0 || ::pipe(out) != 0) throw std::runtime_error("pipe");
+    // Close-on-exec: a session started later must not hold this one's input open.
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     pid_ = ::fork();
     if (pid_ == 0) {
         ::dup2(in[0], 0);

@@ -1,0 +1,207 @@
+// The class database on a real PostgreSQL server: `formateur --init-classe`,
+// the roles, and stations replicating their journals through a crash and a
+// lock held on the table.
+#include "class_database.h"
+#include "classroom_test_support.h"
+#include "postgres_server.h"
+
+#include <QProcess>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const std::string kMain = SIMULATOR_PROGRAM;
+const std::string kTrial = "press \"Réalisation essai\"\n";
+
+struct InitRun {
+    int status;
+    QString out, err;
+};
+
+InitRun initClasse(const std::string& conninfo) {
+    QProcess p;
+    p.start(FORMATEUR_PROGRAM, {"--init-classe", QString::fromStdString(conninfo)});
+    p.waitForFinished(60'000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+JournalEntry entry(const QString& poste, int numero) {
+    JournalEntry e;
+    e.row.poste = poste;
+    e.row.session = "s";
+    e.row.numero = numero;
+    e.row.heure = "2026-12-07T10:00:00.000Z";
+    return e;
+}
+
+}  // namespace
+
+class ClassDatabase : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!PostgresServer::available()) return;
+        server = std::make_unique<PostgresServer>();
+        server->psql("CREATE DATABASE classe");
+        bool ok = false;
+        initClassDatabase(QString::fromStdString(server->conninfo("classe")), &ok);
+        ASSERT_TRUE(ok);
+        server->psql("CREATE ROLE station LOGIN IN ROLE pliage_poste; CREATE ROLE prof LOGIN IN ROLE pliage_formateur");
+    }
+    static void TearDownTestSuite() { server.reset(); }
+    void SetUp() override {
+        if (!server) GTEST_SKIP() << "PostgreSQL 15 is not installed";
+        server->psql("TRUNCATE essais", "classe");
+    }
+
+    static QSqlDatabase connect(const QString& name, const std::string& user) {
+        QString error;
+        auto where = ClassServer::parse(QString::fromStdString(server->conninfo("classe", user)), &error);
+        QSqlDatabase db = where->addConnection(name);
+        EXPECT_TRUE(openClassDatabase(db, *where, &error)) << error.toStdString();
+        return db;
+    }
+    static int count(const std::string& where = "true") {
+        return std::stoi(server->psql("SELECT count(*) FROM essais WHERE " + where, "classe"));
+    }
+    // A station's working folder sending to the class database.
+    static void station(const Workspace& w, const std::string& poste) {
+        w.write("data/classe.ini", "[classe]\nposte=" + poste + "\nserveur=" + server->conninfo("classe", "station") + "\n");
+    }
+
+    static std::unique_ptr<PostgresServer> server;
+};
+std::unique_ptr<PostgresServer> ClassDatabase::server;
+
+TEST_F(ClassDatabase, InitIsIdempotentRefusesANewerSchemaAndGivesEachRoleItsRights) {
+    server->psql("CREATE DATABASE neuve");
+    const std::string neuve = server->conninfo("neuve");
+    InitRun first = initClasse(neuve), second = initClasse(neuve);
+    EXPECT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_TRUE(first.out.contains("est prête (version 1)")) << first.out.toStdString();
+    EXPECT_EQ(second.status, 0);
+    EXPECT_TRUE(second.out.contains("déjà à jour")) << second.out.toStdString();
+    EXPECT_EQ(server->psql("SELECT string_agg(version::text, ',') FROM version_schema", "neuve"), "1\n");
+    EXPECT_EQ(server->psql("SELECT count(*) FROM pg_trigger WHERE tgname = 'essais_notifie'", "neuve"), "1\n");
+
+    server->psql("UPDATE version_schema SET version = 2", "neuve");
+    InitRun newer = initClasse(neuve);
+    EXPECT_EQ(newer.status, 1);
+    EXPECT_TRUE(newer.err.contains("version 2, plus récente")) << newer.err.toStdString();
+    EXPECT_EQ(server->psql("SELECT version FROM version_schema", "neuve"), "2\n");
+    InitRun bad = initClasse("postgresql://[salle");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_TRUE(bad.err.contains("inutilisable")) << bad.err.toStdString();
+
+    {
+        QSqlDatabase prof = connect("prof", "prof"), poste = connect("poste", "station");
+        QStringList payloads;
+        QObject::connect(prof.driver(), &QSqlDriver::notification,
+                         [&](const QString&, QSqlDriver::NotificationSource, const QVariant& payload) {
+                             payloads << payload.toString();
+                         });
+        ASSERT_TRUE(prof.driver()->subscribeToNotification("essais"));
+        QString error;
+        // A station inserts, and sending the same rows again changes nothing.
+        ASSERT_TRUE(sendRows(poste, {entry("P9", 1), entry("P9", 2)}, &error)) << error.toStdString();
+        ASSERT_TRUE(sendRows(poste, {entry("P9", 2), entry("P9", 3)}, &error)) << error.toStdString();
+        EXPECT_EQ(count(), 3);
+        EXPECT_TRUE(eventually([&] { return payloads.contains("P9"); }));
+        QSqlQuery look(poste);
+        EXPECT_FALSE(look.exec("SELECT count(*) FROM essais"));
+        EXPECT_FALSE(look.exec("DELETE FROM essais"));
+        QSqlQuery read(prof);
+        ASSERT_TRUE(read.exec("SELECT numero FROM essais ORDER BY numero") && read.next());
+        EXPECT_EQ(read.value(0).toInt(), 1);
+        EXPECT_FALSE(sendRows(prof, {entry("P9", 4)}, &error));
+        EXPECT_EQ(count(), 3);
+    }
+    QSqlDatabase::removeDatabase("prof");
+    QSqlDatabase::removeDatabase("poste");
+}
+
+TEST_F(ClassDatabase, ThreeStationsRecordIntoOneClassExactlyOnce) {
+    Workspace w1, w2, w3;
+    const Workspace* folders[] = {&w1, &w2, &w3};
+    std::vector<std::unique_ptr<LiveSession>> sessions;
+    for (int i = 0; i < 3; ++i) {
+        station(*folders[i], "P" + std::to_string(i + 1));
+        sessions.push_back(std::make_unique<LiveSession>(kMain, folders[i]->path()));
+    }
+    for (int trial = 0; trial < 3; ++trial)
+        for (auto& s : sessions) s->step("slider " + std::to_string(trial + 1) + " 0.3\n" + kTrial);
+    for (auto& s : sessions) EXPECT_EQ(s->finish(), 0);
+    EXPECT_TRUE(eventually([] { return count() == 9; })) << count();
+    for (int i = 0; i < 3; ++i) {
+        const auto rows = journalOf(*folders[i]);
+        ASSERT_EQ(rows.size(), 3u);
+        for (const auto& e : rows) {
+            EXPECT_TRUE(e.envoye);
+            EXPECT_EQ(count("poste = '" + e.row.poste.toStdString() + "' AND session = '" + e.row.session.toStdString() +
+                            "' AND numero = " + std::to_string(e.row.numero) + " AND cout_reglage = " +
+                            std::to_string(e.row.cout_reglage) + " AND a1 = " + QString::number(e.row.a1, 'g', 17).toStdString()),
+                      1);
+        }
+    }
+}
+
+TEST_F(ClassDatabase, AServerCrashMidSessionLosesNothingAndKeepsTheOrder) {
+    Workspace w;
+    station(w, "P1");
+    LiveSession s(kMain, w.path());
+    s.step(kTrial);
+    s.step("slider 2 0.5\n" + kTrial);
+    ASSERT_TRUE(eventually([] { return count() == 2; }));
+    server->stopImmediately();
+    for (int i = 0; i < 3; ++i) s.step("slider 5 0." + std::to_string(i + 2) + "\n" + kTrial);
+    StationJournal journal(QString::fromStdString((w.path() / "data/journal.sqlite").string()));
+    QString error;
+    ASSERT_TRUE(journal.open(&error));
+    EXPECT_TRUE(eventually([&] {
+        auto status = journal.replicationStatus(&error);
+        return status && status->known && !status->reachable && status->pending == 3;
+    }));
+    EXPECT_TRUE(journal.replicationStatus(&error)->message.contains("erveur de classe"))
+        << journal.replicationStatus(&error)->message.toStdString();
+    server->start();
+    s.step(kTrial);
+    ASSERT_TRUE(eventually([] { return count() == 6; })) << count();
+    EXPECT_EQ(server->psql("SELECT string_agg(numero::text, ',' ORDER BY recu, numero) FROM essais", "classe"),
+              "1,2,3,4,5,6\n");
+    EXPECT_EQ(server->psql("SELECT count(DISTINCT (session, numero)) FROM essais", "classe"), "6\n");
+    EXPECT_TRUE(eventually([&] { return journal.replicationStatus(&error)->reachable; }))
+        << journal.replicationStatus(&error)->message.toStdString() << error.toStdString();
+    EXPECT_EQ(s.finish(), 0);
+}
+
+TEST_F(ClassDatabase, ASlowServerDoesNotHoldTheTrial) {
+    Workspace w;
+    station(w, "P1");
+    {
+        QSqlDatabase holder = connect("holder", "postgres");
+        QSqlQuery lock(holder);
+        ASSERT_TRUE(lock.exec("BEGIN") && lock.exec("LOCK TABLE essais IN ACCESS EXCLUSIVE MODE"));
+        LiveSession s(kMain, w.path());
+        s.step(kTrial);
+        // The worker waits for the table...
+        ASSERT_TRUE(eventually([] {
+            return server->psql("SELECT count(*) FROM pg_locks WHERE NOT granted AND relation = 'essais'::regclass",
+                                "classe") != "0\n";
+        }));
+        // ... and the trials go on meanwhile.
+        s.step("slider 1 0.5\n" + kTrial);
+        s.step("slider 1 0.1\n" + kTrial);
+        EXPECT_EQ(w.read("data/Nb_essai.dat"), "3.000000 ");
+        EXPECT_EQ(journalOf(w).size(), 3u);
+        EXPECT_NE(server->psql("SELECT count(*) FROM pg_locks WHERE NOT granted", "classe"), "0\n");
+        ASSERT_TRUE(lock.exec("COMMIT"));
+        EXPECT_TRUE(eventually([] { return count() == 3; })) << count();
+        EXPECT_EQ(s.finish(), 0);
+    }
+    QSqlDatabase::removeDatabase("holder");
+}

@@ -1,0 +1,101 @@
+#include "postgres_server.h"
+
+#include <QProcess>
+#include <QStringList>
+
+#include <netinet/in.h>
+#include <pwd.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBin = "/usr/lib/postgresql/15/bin/";
+
+// Runs a server program as postgres; returns its standard output.
+std::string runAsPostgres(const std::string& program, const QStringList& args, bool* ok = nullptr) {
+    QProcess p;
+    QStringList all = args;
+    QString command = QString::fromStdString(kBin + program);
+    if (::getuid() == 0) {
+        all = QStringList{"-u", "postgres", "--", command} + args;
+        command = "runuser";
+    }
+    p.setWorkingDirectory("/");
+    p.start(command, all);
+    const bool finished = p.waitForFinished(120'000);
+    const bool good = finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (ok) *ok = good;
+    if (!good && !ok)
+        throw std::runtime_error(program + " failed: " + p.readAllStandardError().toStdString());
+    return p.readAllStandardOutput().toStdString();
+}
+
+int freePort() {
+    int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &size) != 0)
+        throw std::runtime_error("no free port");
+    ::close(s);
+    return ntohs(a.sin_port);
+}
+
+}  // namespace
+
+bool PostgresServer::available() {
+    return fs::exists(kBin + "initdb") && fs::exists(kBin + "pg_ctl") && ::getpwnam("postgres") != nullptr;
+}
+
+PostgresServer::PostgresServer() {
+    char pattern[] = "/tmp/vbend_pg_XXXXXX";
+    if (!::mkdtemp(pattern)) throw std::runtime_error("mkdtemp");
+    dir_ = pattern;
+    const passwd* pg = ::getpwnam("postgres");
+    if (!pg || (::getuid() == 0 && ::chown(dir_.c_str(), pg->pw_uid, pg->pw_gid) != 0))
+        throw std::runtime_error("cannot give the folder to postgres");
+    port_ = freePort();
+    runAsPostgres("initdb", {"-D", QString::fromStdString((dir_ / "db").string()), "-A", "trust", "-U",
+                             "postgres", "--no-sync", "-E", "UTF8", "--locale", "C"});
+    start();
+}
+
+PostgresServer::~PostgresServer() {
+    if (running_) {
+        bool ok;
+        runAsPostgres("pg_ctl", {"-D", QString::fromStdString((dir_ / "db").string()), "-m", "immediate", "-w",
+                                 "stop"}, &ok);
+    }
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+}
+
+std::string PostgresServer::conninfo(const std::string& database, const std::string& user) const {
+    return "host=" + host() + " port=" + std::to_string(port_) + " dbname=" + database + " user=" + user;
+}
+
+void PostgresServer::start() {
+    const QString options = QString("-k %1 -p %2 -c listen_addresses=127.0.0.1 -c fsync=off")
+                                .arg(QString::fromStdString(dir_.string()))
+                                .arg(port_);
+    runAsPostgres("pg_ctl", {"-D", QString::fromStdString((dir_ / "db").string()), "-o", options, "-l",
+                             QString::fromStdString((dir_ / "log").string()), "-w", "start"});
+    running_ = true;
+}
+
+void PostgresServer::stopImmediately() {
+    runAsPostgres("pg_ctl", {"-D", QString::fromStdString((dir_ / "db").string()), "-m", "immediate", "-w", "stop"});
+    running_ = false;
+}
+
+std::string PostgresServer::psql(const std::string& sql, const std::string& database) const {
+    return runAsPostgres("psql", {"-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1", "-h",
+                                  QString::fromStdString(host()), "-p", QString::number(port_), "-U", "postgres",
+                                  "-d", QString::fromStdString(database), "-c", QString::fromStdString(sql)});
+}
