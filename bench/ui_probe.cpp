@@ -5,8 +5,10 @@
 // drives the real widgets and watches the event loop.
 //
 //   ui_probe startup RUNS            start-up to the settled first paint, one process a run
-//   ui_probe session MOVES TRIALS    slider moves, then trials after 100 uncounted ones,
-//                                    in one process, with its memory
+//   ui_probe session MOVES TRIALS [SERVEUR]
+//                                    slider moves, then trials after 100 uncounted ones,
+//                                    in one process, with its memory; with SERVEUR, the
+//                                    station's journal is sent to that class database
 //
 // Prints one line a figure, tab-separated: name, median, low, high, unit,
 // where low and high are the 10th and 90th percentiles of the samples.
@@ -337,12 +339,17 @@ int main(int argc, char** argv) {
     static BenchFolder folder(true);
     static InFolder inside(folder.path());
     if (mode == "startup" && argc == 3) return measureStartups(argv[0], count(argv[2]));
-    if (mode == "session" && argc == 4) {
+    if (mode == "session" && (argc == 4 || argc == 5)) {
+        if (argc == 5) {
+            std::FILE* ini = std::fopen((folder.path() / "data" / "classe.ini").c_str(), "w");
+            if (!ini || std::fprintf(ini, "[classe]\nposte=banc\nserveur=%s\n", argv[4]) < 0 || std::fclose(ini) != 0)
+                fail("cannot write data/classe.ini");
+        }
         session.moves = count(argv[2]);
         session.trials = count(argv[3]);
         qAddPreRoutine([] { session.start(); });
         return runProgram(argv[0]);
     }
-    std::fprintf(stderr, "usage: ui_probe startup RUNS | session MOVES TRIALS\n");
+    std::fprintf(stderr, "usage: ui_probe startup RUNS | session MOVES TRIALS [SERVEUR]\n");
     return 2;
 }

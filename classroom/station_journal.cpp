@@ -232,25 +232,19 @@ bool StationJournal::append(const std::vector<JournalRow>& rows, QString* error)
 }
 
 std::optional<std::vector<JournalEntry>> StationJournal::entries(qint64 afterId, QString* error, int limit) {
-    QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT rowid, envoye, * FROM essais WHERE rowid > ? ORDER BY rowid%1")
-                  .arg(limit > 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString()));
-    q.addBindValue(afterId);
-    if (!q.exec()) {
-        *error = describe(path_, q.lastError());
-        return std::nullopt;
-    }
-    std::vector<JournalEntry> out;
-    while (q.next()) out.push_back(entryFrom(q));
-    return out;
+    return select(QStringLiteral("rowid > ? ORDER BY rowid LIMIT ?"), {afterId, limit > 0 ? limit : -1}, error);
 }
 
 std::optional<std::vector<JournalEntry>> StationJournal::unsent(int limit, QString* error) {
+    return select(QStringLiteral("envoye = 0 ORDER BY rowid LIMIT ?"), {limit}, error);
+}
+
+std::optional<std::vector<JournalEntry>> StationJournal::select(const QString& condition, const QVariantList& values,
+                                                                QString* error) {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.setForwardOnly(true);
-    q.prepare("SELECT rowid, envoye, * FROM essais WHERE envoye = 0 ORDER BY rowid LIMIT ?");
-    q.addBindValue(limit);
+    q.prepare("SELECT rowid, envoye, * FROM essais WHERE " + condition);
+    for (const QVariant& v : values) q.addBindValue(v);
     if (!q.exec()) {
         *error = describe(path_, q.lastError());
         return std::nullopt;

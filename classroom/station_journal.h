@@ -78,6 +78,8 @@ public:
 
 private:
     bool createSchema(const QString& importPoste, QString* error);
+    std::optional<std::vector<JournalEntry>> select(const QString& condition, const QVariantList& values,
+                                                    QString* error);
     QString path_, connection_;
 };
 
