@@ -145,7 +145,9 @@ QString initClassDatabase(const QString& conninfo, bool* ok) {
                              .arg(server->label(), q.lastError().databaseText().trimmed());
                 return false;
             };
-            bool done = run("BEGIN") && run("SELECT pg_advisory_xact_lock(7115)") &&
+            // The server's notices ("already exists, skipping") are not for the trainer.
+            bool done = run("BEGIN") && run("SET LOCAL client_min_messages = warning") &&
+                        run("SELECT pg_advisory_xact_lock(7115)") &&
                         run("CREATE TABLE IF NOT EXISTS version_schema (version integer NOT NULL)") &&
                         run("SELECT coalesce(max(version), 0) FROM version_schema") && q.next();
             const int found = done ? q.value(0).toInt() : 0;
