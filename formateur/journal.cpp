@@ -98,7 +98,7 @@ QStringList csvColumns() { return kColumns; }
 QString csvHeader() { return kColumns.join(','); }
 
 QStringList csvFields(const Trial& t) {
-    QStringList f{t.time.toString(Qt::ISODateWithMs), QString::number(t.session)};
+    QStringList f{t.time.toString(Qt::ISODateWithMs), t.session};
     for (double v : t.setting) f << number(v);
     f << number(t.A1) << number(t.A2) << number(t.H) << difference(t.A1, kTargetA1)
       << difference(t.A2, kTargetA2) << difference(t.H, kTargetH) << number(t.tooling)
@@ -115,9 +115,10 @@ std::optional<Trial> parseCsvRow(const QString& line) {
     Trial t;
     t.time = QDateTime::fromString(f[0], Qt::ISODateWithMs);
     bool sessionOk = false, countOk = false;
-    t.session = f[1].toInt(&sessionOk);
+    t.session = f[1];
+    const int session = f[1].toInt(&sessionOk);
     t.count = f[16].toInt(&countOk);
-    if (!t.time.isValid() || !sessionOk || t.session < 1 || !countOk || t.count < 1) return std::nullopt;
+    if (!t.time.isValid() || !sessionOk || session < 1 || !countOk || t.count < 1) return std::nullopt;
     std::array<double, 14> v;
     for (std::size_t i = 0; i < v.size(); ++i) {
         auto x = toNumber(f[int(i) + 2]);
@@ -205,7 +206,7 @@ bool JournalFile::append(const Trial& trial, QString* error) {
     return true;
 }
 
-std::vector<Trial> sessionTrials(const std::vector<Trial>& all, int session) {
+std::vector<Trial> sessionTrials(const std::vector<Trial>& all, const QString& session) {
     std::vector<Trial> out;
     for (const Trial& t : all)
         if (t.session == session) out.push_back(t);

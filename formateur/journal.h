@@ -16,8 +16,10 @@
 constexpr double kTargetA1 = facts::kTarget.A1, kTargetA2 = facts::kTarget.A2, kTargetH = facts::kTarget.H;
 
 struct Trial {
+    QString station, trainee;
+    QString session;  // one start of the simulator on that station
+    int number = 0;   // 1, 2, ... in the session, uncharged repeats included
     QDateTime time;
-    int session = 0;
     std::array<double, 5> setting{};  // A (°), R, L, C (mm), F (bars)
     double A1 = 0, A2 = 0, H = 0;
     double tooling = 0, adjustment = 0;
@@ -66,7 +68,7 @@ public:
 
     const std::vector<Trial>& trials() const { return trials_; }
     const QString& path() const { return path_; }
-    int lastSession() const { return trials_.empty() ? 0 : trials_.back().session; }
+    QString lastSession() const { return trials_.empty() ? QString() : trials_.back().session; }
 
 private:
     QString path_;
@@ -74,4 +76,4 @@ private:
 };
 
 // The rows of one session, oldest first.
-std::vector<Trial> sessionTrials(const std::vector<Trial>& all, int session);
+std::vector<Trial> sessionTrials(const std::vector<Trial>& all, const QString& session);

@@ -1,5 +1,6 @@
 // The trainer's console, started in the simulator's working folder.
 #include "class_database.h"
+#include "class_panel.h"
 #include "console_window.h"
 #include "errors.h"
 #include "host.h"
@@ -41,7 +42,11 @@ int main(int argc, char* argv[]) {
                                   "1280x800");
     const QCommandLineOption tab("onglet", "Onglet montré à l'ouverture (Session, Modèle).", "NOM");
     const QCommandLineOption initClasse("init-classe", "Crée ou met à jour la base de la classe et quitte.", "URI");
-    parser.addOptions({report, csv, csvFrench, optimum, snapshot, size, tab, initClasse});
+    const QCommandLineOption classe("classe", "Montre tous les postes de la classe ; avec --report ou --csv, "
+                                              "exporte toute la classe.");
+    const QCommandLineOption serveur("serveur", "Base de la classe (chaîne de connexion libpq ou URI), au lieu de "
+                                                "serveur dans data/classe.ini.", "URI");
+    parser.addOptions({report, csv, csvFrench, optimum, snapshot, size, tab, initClasse, classe, serveur});
     parser.process(app);
     if (parser.isSet(help)) {
         std::printf("%s", qPrintable(parser.helpText()));
@@ -56,6 +61,9 @@ int main(int argc, char* argv[]) {
     }
 
     initializeSimulatorModules();
+    if (parser.isSet(classe))
+        return runClassCommand({parser.isSet(serveur) ? parser.value(serveur) : defaultClassServer(),
+                                parser.value(report), parser.value(csv), parser.value(snapshot)});
     if (parser.isSet(optimum)) {
         Scenario scenario;
         const QString message = loadScenario(QDir("data").filePath("scenario.ini"), scenario);

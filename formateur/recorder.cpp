@@ -18,7 +18,7 @@ TrialRecorder::TrialRecorder(const QString& workFolder, JournalFile& journal, QO
       dataFolder_(QDir(workFolder).filePath("data")),
       logPath_(QDir(dataFolder_).filePath("config_outillage.dat")),
       journal_(journal),
-      session_(journal.lastSession()) {
+      session_(journal.lastSession().toInt()) {
     if (!journal.trials().empty()) lastCount_ = journal.trials().back().count;
     newSessionDue_ = journal.trials().empty();
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &TrialRecorder::scan);
@@ -87,12 +87,12 @@ void TrialRecorder::record() {
     }
     if (account->count < lastCount_) newSessionDue_ = true;
     if (newSessionDue_) {
-        session_ = std::max(session_, journal_.lastSession()) + 1;
+        session_ = std::max(session_, journal_.lastSession().toInt()) + 1;
         lastCount_ = 0;
         newSessionDue_ = false;
     }
     trial.time = QDateTime::fromMSecsSinceEpoch(lastLog_.modified / 1'000'000);
-    trial.session = session_;
+    trial.session = QString::number(session_);
     trial.tooling = account->tooling;
     trial.adjustment = account->adjustment;
     trial.count = account->count;

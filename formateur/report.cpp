@@ -8,11 +8,7 @@
 #include <QTextDocument>
 #include <QUrl>
 
-namespace {
-
 QString fr(double x, int decimals) { return QLocale(QLocale::French).toString(x, 'f', decimals); }
-
-}  // namespace
 
 QStringList tableTitles() {
     return {"Heure", "N°", "A (°)", "R (mm)", "L (mm)", "C (mm)", "F (bars)", "A1 (°)", "A2 (°)",

@@ -24,7 +24,7 @@ void spit(const QString& path, const QByteArray& text) {
 Trial trialWith(double A1, double A2, double H, int count = 1, double tooling = 2500, double adjustment = 350) {
     Trial t;
     t.time = QDateTime(QDate(2024, 3, 5), QTime(9, 30, 12, 345));
-    t.session = 1;
+    t.session = "1";
     t.setting = {8, 8, 61, 34, 60};
     t.A1 = A1;
     t.A2 = A2;

@@ -79,7 +79,7 @@ void playSession(const Workspace& w, const JournalFile& journal) {
     EXPECT_EQ(simulator.finish(), 0) << simulator.errors();
 }
 
-void expectSessionRows(const std::vector<Trial>& rows, int session) {
+void expectSessionRows(const std::vector<Trial>& rows, const QString& session) {
     ASSERT_EQ(rows.size(), std::size(kSession));
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Step& s = kSession[i];
@@ -108,7 +108,7 @@ TEST(ConsoleSession, RecordsEveryTrialAndANewSessionAtRestart) {
     JournalFile journal(journalPath(w));
     TrialRecorder recorder(QString::fromStdString(w.path().string()), journal);
     playSession(w, journal);
-    expectSessionRows(journal.trials(), 1);
+    expectSessionRows(journal.trials(), "1");
 
     // A restart of the simulator opens session 2, whose first trial is charged.
     LiveSession again(kMain, w.path());
@@ -116,7 +116,7 @@ TEST(ConsoleSession, RecordsEveryTrialAndANewSessionAtRestart) {
     ASSERT_TRUE(waitFor([&] { return journal.trials().size() == 6; }));
     EXPECT_EQ(again.finish(), 0);
     const Trial& first = journal.trials().back();
-    EXPECT_EQ(first.session, 2);
+    EXPECT_EQ(first.session, "2");
     EXPECT_EQ(first.count, 1);
     EXPECT_TRUE(first.charged);
 
@@ -124,7 +124,7 @@ TEST(ConsoleSession, RecordsEveryTrialAndANewSessionAtRestart) {
     JournalFile reread(journalPath(w));
     EXPECT_EQ(reread.load(), "");
     ASSERT_EQ(reread.trials().size(), 6u);
-    expectSessionRows(sessionTrials(reread.trials(), 1), 1);
+    expectSessionRows(sessionTrials(reread.trials(), "1"), "1");
 }
 
 TEST(ConsoleSession, DataFolderAwayAndBack) {
@@ -147,7 +147,7 @@ TEST(ConsoleSession, DataFolderAwayAndBack) {
     simulator.step("slider 3 0\n" + kTrial);
     ASSERT_TRUE(waitFor([&] { return journal.trials().size() == 2; }));
     EXPECT_EQ(journal.trials()[1].count, 2);
-    EXPECT_EQ(journal.trials()[1].session, 1);
+    EXPECT_EQ(journal.trials()[1].session, "1");
     EXPECT_TRUE(journal.trials()[1].charged);
     EXPECT_EQ(simulator.finish(), 0);
 }

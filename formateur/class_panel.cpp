@@ -1,0 +1,83 @@
+#include "class_panel.h"
+
+#include "class_database.h"
+#include "class_feed.h"
+#include "class_report.h"
+#include "class_view.h"
+#include "station_settings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMainWindow>
+#include <QSqlDatabase>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+ClassPanel::ClassPanel(const QString& conninfo, QWidget* parent)
+    : QWidget(parent), connection_(QStringLiteral("classe-%1").arg(quintptr(this))) {
+    auto* layout = new QVBoxLayout(this);
+    QString error;
+    const auto server = conninfo.trimmed().isEmpty() ? std::nullopt : ClassServer::parse(conninfo, &error);
+    if (!server) {
+        problem_ = conninfo.trimmed().isEmpty()
+                       ? QStringLiteral("Pas de serveur de classe : ce poste travaille seul. Pour suivre une "
+                                        "classe, renseignez serveur dans data/classe.ini.")
+                       : error;
+        auto* message = new QLabel(problem_);
+        message->setWordWrap(true);
+        QFont big = message->font();
+        big.setPointSizeF(16);
+        message->setFont(big);
+        layout->addWidget(message, 0, Qt::AlignTop);
+        return;
+    }
+    server->addConnection(connection_);
+    feed_ = new ClassFeed(connection_, this);
+    // A failure shows in the view, and the feed keeps trying.
+    if (!feed_->start(&error)) problem_ = error;
+    view_ = new ClassView(feed_, server->label());
+    layout->addWidget(view_);
+}
+
+ClassPanel::~ClassPanel() {
+    if (!feed_) return;
+    delete view_;
+    delete feed_;
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+void ClassPanel::setScenario(const Scenario& scenario) {
+    if (view_) view_->setScenario(scenario);
+}
+
+QString defaultClassServer() { return StationSettings::load(QDir("data").filePath("classe.ini")).serveur; }
+
+int runClassCommand(const ClassCommand& command) {
+    Scenario scenario;
+    const QString scenarioMessage = loadScenario(QDir("data").filePath("scenario.ini"), scenario);
+    if (!scenarioMessage.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(scenarioMessage));
+    QMainWindow window;
+    auto* panel = new ClassPanel(command.conninfo);
+    panel->setScenario(scenario);
+    window.setCentralWidget(panel);
+    if (!command.reportPdf.isEmpty() || !command.csv.isEmpty()) {
+        if (!panel->problem().isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(panel->problem()));
+            return 1;
+        }
+        bool ok = true;
+        if (!command.reportPdf.isEmpty())
+            ok = writeClassReportPdf(command.reportPdf, panel->feed()->stations(), scenario) && ok;
+        if (!command.csv.isEmpty()) ok = writeClassCsv(command.csv, panel->feed()->allRows(), scenario) && ok;
+        if (!ok) std::fprintf(stderr, "Écriture impossible.\n");
+        return ok ? 0 : 1;
+    }
+    window.setWindowTitle("Classe — Console du formateur");
+    window.resize(1280, 800);
+    window.show();
+    if (command.snapshotPng.isEmpty()) return QApplication::exec();
+    QCoreApplication::processEvents();
+    return window.grab().save(command.snapshotPng) ? 0 : 1;
+}

@@ -1,0 +1,40 @@
+// The class view with its connection: the console's "Classe" tab and the
+// window of `formateur --classe`. It reads the class database named by a libpq
+// connection string (by default serveur in data/classe.ini).
+#pragma once
+
+#include "scenario.h"
+
+#include <QWidget>
+
+class ClassFeed;
+class ClassView;
+class QLabel;
+
+class ClassPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit ClassPanel(const QString& conninfo, QWidget* parent = nullptr);
+    ~ClassPanel() override;
+
+    // Null when there is no usable connection string.
+    ClassFeed* feed() const { return feed_; }
+    ClassView* view() const { return view_; }
+    void setScenario(const Scenario& scenario);
+    // Why the class cannot be read at start; empty when it could.
+    const QString& problem() const { return problem_; }
+
+private:
+    QString connection_, problem_;
+    ClassFeed* feed_ = nullptr;
+    ClassView* view_ = nullptr;
+};
+
+// The server the console reads when none is given: serveur in data/classe.ini.
+QString defaultClassServer();
+
+// `formateur --classe`: exports when a file is given, else the window.
+struct ClassCommand {
+    QString conninfo, reportPdf, csv, snapshotPng;
+};
+int runClassCommand(const ClassCommand& command);

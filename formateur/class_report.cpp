@@ -1,0 +1,128 @@
+#include "class_report.h"
+
+#include "journal.h"
+#include "report.h"
+#include "session_view.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QLocale>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextDocument>
+#include <QUrl>
+
+namespace {
+
+QString escaped(const QString& text) { return text.toHtmlEscaped(); }
+
+QString row(const QStringList& cells, const char* tag = "td") {
+    QString html = "<tr>";
+    for (const QString& c : cells) html += QStringLiteral("<%1>%2</%1>").arg(tag, escaped(c));
+    return html + "</tr>";
+}
+
+QString summaryPage(const std::vector<Standing>& ranking, std::size_t rows, const Scenario& s) {
+    QString html = QStringLiteral(
+                       "<h1>Rapport de la classe</h1>"
+                       "<p>Édité le %1. %2 poste(s), %3 essai(s) en tout.<br>"
+                       "Cible : A1 = 135°, A2 = 135°, H = 30,44 mm. Tolérances : ±%4°, ±%5°, ±%6 mm. "
+                       "Budget : %7 €.<br>Classement : d'abord les postes dans les tolérances, au plus petit "
+                       "nombre d'essais puis au moindre coût ; ensuite les autres, au plus près de la cible. "
+                       "Chaque poste est jugé sur sa dernière session.</p>")
+                       .arg(QLocale(QLocale::French).toString(QDateTime::currentDateTime(), "d MMMM yyyy à HH:mm"))
+                       .arg(ranking.size())
+                       .arg(rows)
+                       .arg(fr(s.toleranceA1, 2), fr(s.toleranceA2, 2), fr(s.toleranceH, 2), fr(s.budget, 0));
+    html += "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"3\">";
+    html += row({"Rang", "Poste", "Stagiaire", "Essais", "Coût (€)", "Meilleur écart (× tolérance)",
+                 "Dans les tolérances"},
+                "th");
+    for (std::size_t i = 0; i < ranking.size(); ++i) {
+        const Standing& st = ranking[i];
+        html += row({QString::number(i + 1), st.station, st.trainee, QString::number(st.count()), fr(st.cost(), 0),
+                     st.best ? fr(st.bestDistance, 2) : QString(),
+                     st.firstSuccess ? QStringLiteral("essai n° %1, %2 €")
+                                           .arg(st.firstSuccess->count)
+                                           .arg(fr(st.firstSuccess->total(), 0))
+                                     : QStringLiteral("non")});
+    }
+    return html + "</table>";
+}
+
+QString stationPage(const Standing& st, const std::vector<Trial>& rows, const Scenario& s, const QString& chart) {
+    QString html = QStringLiteral("<h2 style=\"page-break-before: always\">%1 — %2</h2>")
+                       .arg(escaped(st.station), escaped(st.trainee.isEmpty() ? "stagiaire non renseigné" : st.trainee));
+    html += QStringLiteral("<p><img src=\"%1\" width=\"440\"><br><b>Dernière session :</b> %2</p>")
+                .arg(chart, escaped(sessionScore(st.session, s)));
+    html += "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"1\" class=\"rows\">";
+    html += row(tableTitles(), "th");
+    QString session;
+    for (const Trial& t : rows) {
+        if (t.session != session) {
+            session = t.session;
+            html += QStringLiteral("<tr><td colspan=\"%1\"><b>Session du %2 — %3</b></td></tr>")
+                        .arg(tableTitles().size())
+                        .arg(QLocale(QLocale::French).toString(t.time, "d MMMM yyyy à HH:mm"),
+                             escaped(t.trainee.isEmpty() ? "stagiaire non renseigné" : t.trainee));
+        }
+        html += row(tableCells(t, s));
+    }
+    return html + "</table>";
+}
+
+}  // namespace
+
+bool writeClassReportPdf(const QString& file, const std::map<QString, std::vector<Trial>>& rowsByStation,
+                         const Scenario& scenario) {
+    const std::vector<Standing> ranking = rankClass(rowsByStation, scenario);
+    std::size_t rows = 0;
+    for (const auto& [station, trials] : rowsByStation) rows += trials.size();
+
+    QTextDocument doc;
+    doc.setDefaultFont(QFont("DejaVu Sans", 9));
+    doc.setDefaultStyleSheet(".rows { font-size: 7pt; } th { background-color: #e8e8e8; }");
+    QString html = summaryPage(ranking, rows, scenario);
+    SessionView view;  // draws each station's profiles as the console does
+    view.setScenario(scenario);
+    for (std::size_t i = 0; i < ranking.size(); ++i) {
+        const Standing& st = ranking[i];
+        view.showTrials(st.session);
+        const QString chart = QStringLiteral("chart%1").arg(i);
+        doc.addResource(QTextDocument::ImageResource, QUrl(chart), view.chartImage(900, 520));
+        html += stationPage(st, rowsByStation.at(st.station), scenario, chart);
+    }
+    doc.setHtml(html);
+
+    // Laid out in memory first: a file that cannot be written leaves nothing half-done.
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&pdf);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                         QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
+        writer.setResolution(200);
+        writer.setTitle("Rapport de la classe");
+        doc.print(&writer);
+    }
+    QSaveFile out(file);
+    return !pdf.data().isEmpty() && out.open(QIODevice::WriteOnly) && out.write(pdf.data()) == pdf.data().size() &&
+           out.commit();
+}
+
+bool writeClassCsv(const QString& file, const std::vector<Trial>& rows, const Scenario& scenario) {
+    auto field = [](QString text) {
+        // Names are typed by people: a comma or a quote must not shift the columns.
+        if (text.contains(',') || text.contains('"') || text.contains('\n'))
+            text = '"' + text.replace('"', "\"\"") + '"';
+        return text;
+    };
+    QByteArray text = ("poste,stagiaire,numero," + csvHeader() + ",verdict\n").toUtf8();
+    for (const Trial& t : rows)
+        text += (field(t.station) + ',' + field(t.trainee) + ',' + QString::number(t.number) + ',' + csvRow(t) + ',' +
+                 verdictText(judge(t, scenario)))
+                    .toUtf8() +
+                '\n';
+    QSaveFile out(file);
+    return out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit();
+}

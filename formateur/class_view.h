@@ -1,0 +1,76 @@
+// The class at a glance, for a projector at the back of the room: one tile a
+// station with its trainee, trials, cost, best deviation and latest profile
+// over the target, in the order of the class's ranking. Clicking a tile opens
+// that station's session as the console shows one station.
+#pragma once
+
+#include "class_feed.h"
+#include "class_standing.h"
+#include "scenario.h"
+
+#include <QFrame>
+#include <QPointer>
+#include <QWidget>
+
+#include <map>
+
+class QCustomPlot;
+class QGridLayout;
+class QLabel;
+class SessionView;
+
+class StationTile : public QFrame {
+    Q_OBJECT
+public:
+    explicit StationTile(QWidget* parent = nullptr);
+    void show(const Standing& standing, int rank, const Scenario& scenario);
+    const QString& station() const { return station_; }
+    // The texts shown, top to bottom.
+    QStringList texts() const;
+
+signals:
+    void clicked(const QString& station);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QString station_;
+    QLabel *rank_, *name_, *trainee_, *figures_, *best_, *verdict_;
+    QCustomPlot* chart_;
+};
+
+class ClassView : public QWidget {
+    Q_OBJECT
+public:
+    // feed: the class database's rows, owned by the caller; source: where
+    // they come from, for the header.
+    ClassView(ClassFeed* feed, const QString& source, QWidget* parent = nullptr);
+
+    void setScenario(const Scenario& scenario);
+    const std::vector<Standing>& ranking() const { return ranking_; }
+    // The tiles in the order shown.
+    std::vector<StationTile*> tiles() const;
+    // The session of a station in its own window; it follows new rows.
+    SessionView* openStation(const QString& station);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void refresh();
+    void layoutTiles();
+    void showProblem(const QString& message);
+
+    ClassFeed* feed_;
+    Scenario scenario_;
+    std::vector<Standing> ranking_;
+    std::map<QString, StationTile*> tiles_;
+    std::map<QString, QPointer<SessionView>> opened_;
+    QLabel *header_, *source_;
+    QLabel* problem_;
+    QGridLayout* grid_;
+    QWidget* gridHolder_;
+    bool refreshDue_ = false;
+    int columns_ = 0;
+};

@@ -1,0 +1,209 @@
+// The class view against a real class database: rows sent by three stations
+// show as three ranked tiles, follow new rows live and after a restart of the
+// server; the class report and CSV hold every row.
+#include "class_database.h"
+#include "class_panel.h"
+#include "class_view.h"
+#include "postgres_server.h"
+#include "session.h"
+#include "session_view.h"
+
+#include <QLabel>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+QT_END_NAMESPACE
+
+namespace {
+
+const QString kConsole = FORMATEUR_PROGRAM;
+
+// A trial as a station sends it; off is the largest deviation from the target,
+// in degrees on A1 (the default tolerance is ±1°).
+JournalRow row(const QString& poste, const QString& session, int numero, double off, int minute) {
+    JournalRow r;
+    r.poste = poste;
+    r.stagiaire = "Stagiaire de " + poste;
+    r.session = session;
+    r.numero = numero;
+    r.heure = QStringLiteral("2026-12-07T09:%1:00.000Z").arg(minute, 2, 10, QChar('0'));
+    r.a = 8;
+    r.r = 8;
+    r.l = 61;
+    r.c = 34;
+    r.f = 60;
+    r.a1 = 135 + off;
+    r.a2 = 135;
+    r.h = 30.44;
+    r.cout_outillage = 2500.0 * numero;
+    r.cout_reglage = 350.0 * numero;
+    r.nb_essais = numero;
+    r.facture = 1;
+    return r;
+}
+
+Trial trial(const QString& station, const QString& session, int count, double offA1, double cost, int minute) {
+    Trial t;
+    t.station = station;
+    t.session = session;
+    t.number = count;
+    t.count = count;
+    t.time = QDateTime(QDate(2026, 12, 7), QTime(9, minute), Qt::UTC);
+    t.A1 = 135 + offA1;
+    t.A2 = 135;
+    t.H = 30.44;
+    t.tooling = cost;
+    return t;
+}
+
+// Reached first by fewer trials, then by cost; the others by closeness, then
+// cost; a station is judged on its latest session only.
+TEST(ClassRanking, SuccessThenTrialsThenCostThenCloseness) {
+    std::map<QString, std::vector<Trial>> rows;
+    rows["cher"] = {trial("cher", "a", 1, 3, 100, 1), trial("cher", "a", 2, 0.5, 900, 2)};
+    rows["econome"] = {trial("econome", "a", 1, 3, 100, 1), trial("econome", "a", 2, 0.5, 800, 2)};
+    rows["lent"] = {trial("lent", "a", 1, 3, 10, 1), trial("lent", "a", 2, 3, 20, 2), trial("lent", "a", 3, 0, 30, 3)};
+    rows["proche"] = {trial("proche", "a", 1, 1.5, 5000, 1)};
+    rows["loin"] = {trial("loin", "a", 1, 4, 10, 1)};
+    // Its earlier session reached the tolerances, the one under way has not.
+    rows["reprise"] = {trial("reprise", "old", 1, 3, 100, 1), trial("reprise", "old", 2, 0, 100, 2),
+                       trial("reprise", "new", 1, 2, 50, 21)};
+    std::vector<QString> order;
+    for (const Standing& s : rankClass(rows, Scenario{})) order.push_back(s.station);
+    EXPECT_EQ(order, (std::vector<QString>{"econome", "cher", "lent", "proche", "reprise", "loin"}));
+}
+
+class ClassServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        conninfo_ = QString::fromStdString(server_.conninfo());
+        bool ok = false;
+        ASSERT_TRUE(ok = !initClassDatabase(conninfo_, &ok).isEmpty() && ok);
+        auto parsed = ClassServer::parse(conninfo_, nullptr);
+        parsed->addConnection("stations");
+        ASSERT_TRUE(QSqlDatabase::database("stations").isOpen());
+    }
+    void TearDown() override { QSqlDatabase::removeDatabase("stations"); }
+
+    void send(const std::vector<JournalRow>& rows) {
+        std::vector<JournalEntry> entries;
+        for (const JournalRow& r : rows) entries.push_back({0, false, r});
+        QSqlDatabase db = QSqlDatabase::database("stations");
+        QString error;
+        ASSERT_TRUE(sendRows(db, entries, &error)) << error.toStdString();
+    }
+
+    // Three stations: P2 in tolerance at its 2nd trial, P3 at its 2nd for
+    // more (it started dearer), P1 never, in two sessions.
+    void sendClass() {
+        send({row("P1", "s1-old", 1, 0.2, 1), row("P1", "s1", 1, 5, 10), row("P1", "s1", 2, 3, 11)});
+        send({row("P2", "s2", 1, 4, 2), row("P2", "s2", 2, 0.5, 3), row("P2", "s2", 3, 0.1, 4)});
+        auto p3 = row("P3", "s3", 1, 2, 5);
+        auto p3b = row("P3", "s3", 2, -0.9, 6);
+        p3b.cout_outillage += 100;
+        send({p3, p3b});
+    }
+
+    PostgresServer server_;
+    QString conninfo_;
+};
+
+// French numbers group thousands with a narrow space; plain spaces read better here.
+std::vector<QStringList> tileTexts(const ClassView& view) {
+    std::vector<QStringList> out;
+    for (StationTile* tile : view.tiles()) out.push_back(tile->texts().replaceInStrings(QChar(0x202f), " "));
+    return out;
+}
+
+TEST_F(ClassServerTest, StationsShowAsRankedTilesThatFollowNewRows) {
+    sendClass();
+    ClassPanel panel(conninfo_);
+    ASSERT_TRUE(panel.problem().isEmpty()) << panel.problem().toStdString();
+    ClassView& view = *panel.view();
+    panel.resize(1280, 800);
+    panel.show();
+    auto texts = tileTexts(view);
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], (QStringList{"1", "P2", "Stagiaire de P2", "3 essais · 8 550 €",
+                                     "Meilleur : 0,10 × tolérance (n° 3)", "Réussi à l'essai n° 2"}));
+    EXPECT_EQ(texts[1][1], "P3");
+    EXPECT_EQ(texts[1][5], "Réussi à l'essai n° 2");
+    // P1 is judged on its latest session only: its good first session does not count.
+    EXPECT_EQ(texts[2][1], "P1");
+    EXPECT_EQ(texts[2][3], "2 essais · 5 700 €");
+    EXPECT_EQ(texts[2][5], "Hors tolérances");
+    EXPECT_TRUE(panel.feed()->notificationsWork());
+
+    // P1 succeeds at its 3rd trial, then a fourth station comes: both show
+    // without a poll, the ranking follows.
+    send({row("P1", "s1", 3, 0, 12)});
+    send({row("P4", "s4", 1, 9, 13)});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.tiles().size() == 4 && view.tiles()[2]->texts()[1] == "P1"; },
+                                ClassFeed::kSafetyPollMs - 500));
+    EXPECT_EQ(view.tiles()[2]->texts()[5], "Réussi à l'essai n° 3");
+    EXPECT_EQ(view.tiles()[3]->texts()[1], "P4");
+
+    // Clicking a tile opens the station's latest session, and it follows.
+    QTest::mouseClick(view.tiles()[1], Qt::LeftButton);
+    auto* session = view.findChild<SessionView*>();
+    ASSERT_TRUE(session && session->isVisible());
+    EXPECT_EQ(session->trials().size(), 2u);
+    EXPECT_EQ(session->trials().back().station, "P3");
+
+    // A crash of the server: the view says so, then catches up once it is back.
+    server_.stopImmediately();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.findChild<QLabel*>("problem")->isVisible(); }, 15000));
+    server_.start();
+    QSqlDatabase::database("stations").close();
+    ASSERT_TRUE(QSqlDatabase::database("stations").open());
+    send({row("P3", "s3", 3, 0, 14)});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session->trials().size() == 3; }, 15000));
+    EXPECT_FALSE(view.findChild<QLabel*>("problem")->isVisible());
+    EXPECT_EQ(panel.feed()->allRows().size(), 11u);
+}
+
+TEST_F(ClassServerTest, ReportAndCsvHoldEveryRowOfTheClass) {
+    sendClass();
+    auto awkward = row("P2", "s2", 4, 0, 20);
+    awkward.stagiaire = "Dupont, \"Jo\"";
+    send({awkward});
+    Workspace w;
+    QProcess console;
+    console.setWorkingDirectory(QString::fromStdString(w.path().string()));
+    console.start(kConsole, {"--classe", "--serveur", conninfo_, "--csv", "classe.csv", "--report", "classe.pdf"});
+    ASSERT_TRUE(console.waitForFinished(30000));
+    ASSERT_EQ(console.exitCode(), 0) << console.readAllStandardError().toStdString();
+
+    const QStringList csv = QString::fromStdString(w.read("classe.csv")).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(csv.size(), 1 + 9);
+    EXPECT_TRUE(csv[0].startsWith("poste,stagiaire,numero,heure,session,"));
+    EXPECT_TRUE(csv.contains(QRegularExpression("^P1,Stagiaire de P1,1,[^,]+,s1-old,.*,réussi$")));
+    EXPECT_TRUE(csv.contains(QRegularExpression("^P2,\"Dupont, \"\"Jo\"\"\",4,.*,hors budget$"))) << csv.join('\n').toStdString();
+
+    QProcess text;
+    text.start("pdftotext", {"-layout", QString::fromStdString((w.path() / "classe.pdf").string()), "-"});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString pdf = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_EQ(pdf.count('\f'), 4) << "a summary page and a page a station";
+    EXPECT_TRUE(pdf.contains("Rapport de la classe"));
+    // Every row is in the report: each was made at its own minute.
+    for (int minute : {1, 10, 11, 2, 3, 4, 5, 6, 20})
+        EXPECT_TRUE(pdf.contains(QTime(9, minute).addSecs(QDateTime::currentDateTime().offsetFromUtc())
+                                     .toString("HH:mm:ss")))
+            << minute;
+
+    // No server: a clear message, status 1, nothing written.
+    console.start(kConsole, {"--classe", "--serveur", "postgresql://nobody@127.0.0.1:1/pliage", "--csv", "x.csv"});
+    ASSERT_TRUE(console.waitForFinished(30000));
+    EXPECT_EQ(console.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(console.readAllStandardError()).contains("injoignable"));
+    EXPECT_FALSE(w.exists("x.csv"));
+}
+
+}  // namespace
