@@ -1,8 +1,8 @@
 // The trainer's console: the solvability check (goal: under 200 ms) and the
-// journal following trials written at 50 a second (goal: none missed).
-#include "files.h"
+// station's journal followed while trials are written at 50 a second (goal:
+// none missed).
 #include "console_window.h"
-#include "recorder.h"
+#include "journal_follower.h"
 #include "solvability.h"
 
 #include <QApplication>
@@ -46,33 +46,35 @@ void BM_SolvabilityCheck(benchmark::State& state) {
 }
 BENCHMARK(BM_SolvabilityCheck)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// One trial as the simulator stores it: the three account files, then the
-// log, each written by the runtime (temporary file renamed over the target).
-void writeTrial(int n) {
-    auto write = [](const char* name, const std::string& text) {
-        mxArray fid = mlfFopen(mxArray::text(name), mxArray::text("w"));
-        mlfNFprintf(fid, mxArray::text("%s"), mxArray::text(text));
-        mlfFclose(fid);
-    };
-    write("data/CoutO.dat", std::to_string(2500 * n) + ".000000 ");
-    write("data/CoutR.dat", std::to_string(350 * n) + ".000000 ");
-    write("data/Nb_essai.dat", std::to_string(n) + ".000000 ");
-    write("data/config_outillage.dat",
-          "A=8,   R=8,   L=61,   C=34,   F=60 \nA1=132.806,   A2=128.8776,   H=32.8986 \n");
+// One trial as the simulator records it: a row of the station's journal.
+void writeTrial(StationJournal& journal, int n) {
+    JournalRow r;
+    r.poste = "P1";
+    r.session = "bench";
+    r.numero = r.nb_essais = n;
+    r.heure = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    r.a = 8, r.r = 8, r.l = 61, r.c = 34, r.f = 60;
+    r.a1 = 132.806, r.a2 = 128.8776, r.h = 32.8986;
+    r.cout_outillage = 2500.0 * n, r.cout_reglage = 350.0 * n;
+    r.facture = 1;
+    QString error;
+    if (!journal.append({r}, &error)) std::abort();
 }
 
-// Arg 0: the recorder alone; 1: the whole window, table and chart included.
+// Arg 0: the journal follower alone; 1: the whole window, table and chart included.
 void BM_JournalAt50TrialsPerSecond(benchmark::State& state) {
     constexpr int kTrials = 100;
     for (auto _ : state) {
         Folder folder(false);
-        JournalFile journal(QDir("data").absoluteFilePath("journal.csv"));
-        std::unique_ptr<TrialRecorder> recorder;
+        StationJournal journal(QDir("data").absoluteFilePath("journal.sqlite"));
+        QString error;
+        if (!journal.open(&error)) std::abort();
+        std::unique_ptr<JournalFollower> follower;
         std::unique_ptr<ConsoleWindow> window;
         std::function<int()> shown;
         if (state.range(0) == 0) {
-            recorder = std::make_unique<TrialRecorder>(QDir::currentPath(), journal);
-            shown = [&] { return int(journal.trials().size()); };
+            follower = std::make_unique<JournalFollower>(QDir("data").absolutePath());
+            shown = [&] { return int(follower->lastSession().size()); };
         } else {
             window = std::make_unique<ConsoleWindow>();
             window->show();
@@ -92,7 +94,7 @@ void BM_JournalAt50TrialsPerSecond(benchmark::State& state) {
         QObject::connect(&pace, &QTimer::timeout, [&] {
             if (written == kTrials) return pace.stop();
             writtenAt.push_back(clock.nsecsElapsed());
-            writeTrial(++written);
+            writeTrial(journal, ++written);
         });
         clock.start();
         watch.start(1);
@@ -104,7 +106,7 @@ void BM_JournalAt50TrialsPerSecond(benchmark::State& state) {
         state.counters["retard_max_ms"] = lags.empty() ? 0 : double(*std::max_element(lags.begin(), lags.end())) / 1e6;
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
     }
-    state.SetLabel(state.range(0) == 0 ? "enregistreur" : "fenêtre");
+    state.SetLabel(state.range(0) == 0 ? "suivi du journal" : "fenêtre");
 }
 BENCHMARK(BM_JournalAt50TrialsPerSecond)->Arg(0)->Arg(1)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 

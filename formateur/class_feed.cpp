@@ -17,27 +17,22 @@ QString sqlError(const QSqlError& e) {
 
 QString keyOf(const Trial& t) { return t.session + QChar(0x1f) + QString::number(t.number); }
 
-// The columns of essais in the order read below, then recu as the server writes it.
-const char kColumns[] =
-    "poste, stagiaire, session, numero, heure, a, r, l, c, f, a1, a2, h, cout_outillage, cout_reglage, "
-    "nb_essais, facture, recu::text";
+// The columns of essais, then recu as the server writes it.
+const QString kSelect = QStringLiteral("SELECT %1, recu::text FROM essais").arg(journalColumns().join(", "));
+const int kReceived = journalColumns().size();
 
 Trial trialAt(const QSqlQuery& q) {
-    Trial t;
-    t.station = q.value(0).toString();
-    t.trainee = q.value(1).toString();
-    t.session = q.value(2).toString();
-    t.number = q.value(3).toInt();
-    t.time = QDateTime::fromString(q.value(4).toString(), Qt::ISODateWithMs).toLocalTime();
-    for (int i = 0; i < 5; ++i) t.setting[i] = q.value(5 + i).toDouble();
-    t.A1 = q.value(10).toDouble();
-    t.A2 = q.value(11).toDouble();
-    t.H = q.value(12).toDouble();
-    t.tooling = q.value(13).toDouble();
-    t.adjustment = q.value(14).toDouble();
-    t.count = q.value(15).toInt();
-    t.charged = q.value(16).toInt() != 0;
-    return t;
+    JournalRow r;
+    r.poste = q.value(0).toString();
+    r.stagiaire = q.value(1).toString();
+    r.session = q.value(2).toString();
+    r.numero = q.value(3).toInt();
+    r.heure = q.value(4).toString();
+    double* const numbers[] = {&r.a, &r.r, &r.l, &r.c, &r.f, &r.a1, &r.a2, &r.h, &r.cout_outillage, &r.cout_reglage};
+    for (int i = 0; i < 10; ++i) *numbers[i] = q.value(5 + i).toDouble();
+    r.nb_essais = q.value(15).toInt();
+    r.facture = q.value(16).toInt();
+    return trialFrom(r);
 }
 
 }  // namespace
@@ -90,7 +85,7 @@ bool ClassFeed::fetch(const QString& station, QString* error) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    QString sql = QStringLiteral("SELECT %1 FROM essais").arg(kColumns);
+    QString sql = kSelect;
     const QString since = station.isEmpty() ? QString() : known_[station].lastReceived;
     if (!station.isEmpty()) sql += since.isEmpty() ? " WHERE poste = ?" : " WHERE poste = ? AND recu >= ?::timestamptz";
     // One station's rows come in the order the station sent them.
@@ -108,7 +103,7 @@ bool ClassFeed::fetch(const QString& station, QString* error) {
     while (q.next()) {
         Trial t = trialAt(q);
         Known& known = known_[t.station];
-        known.lastReceived = q.value(17).toString();
+        known.lastReceived = q.value(kReceived).toString();
         if (known.keys.contains(keyOf(t))) continue;
         known.keys.insert(keyOf(t));
         touched.insert(t.station);

@@ -20,12 +20,11 @@
 ConsoleWindow::ConsoleWindow(QWidget* parent)
     : QMainWindow(parent),
       dataFolder_(QDir::current().absoluteFilePath("data")),
-      journal_(QDir(dataFolder_).filePath("journal.csv")),
       scenarioPath_(QDir(dataFolder_).filePath("scenario.ini")) {
     setWindowTitle("Console du formateur");
     setLocale(QLocale(QLocale::French));
-    QStringList problems{journal_.load(), loadScenario(scenarioPath_, scenario_)};
-    recorder_ = new TrialRecorder(QDir::currentPath(), journal_, this);
+    QStringList problems{loadScenario(scenarioPath_, scenario_)};
+    journal_ = new JournalFollower(dataFolder_, this);
 
     session_ = new SessionView;
     session_->setScenario(scenario_);
@@ -45,22 +44,17 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     const QSize frame(16, 48);  // title bar and borders, which the window manager adds
     resize(kPreferredSize.boundedTo(screen()->availableGeometry().size() - frame));
 
-    connect(recorder_, &TrialRecorder::recorded, this, &ConsoleWindow::addTrial);
-    connect(recorder_, &TrialRecorder::problem, this, &ConsoleWindow::showProblem);
-    connect(recorder_, &TrialRecorder::dataFolderChanged, this, [this](bool present) {
-        showProblem(present ? QStringLiteral("Le dossier data est revenu : l'enregistrement reprend.")
-                            : QStringLiteral("Le dossier data a disparu : les essais ne sont plus "
-                                             "enregistrés jusqu'à son retour."));
-    });
+    connect(journal_, &JournalFollower::recorded, this, &ConsoleWindow::addTrial);
+    connect(journal_, &JournalFollower::problem, this, &ConsoleWindow::showProblem);
     // The editors save by renaming over the files: watch the folder.
     polyWatcher_.addPath(QDir::current().absoluteFilePath("poly"));
     connect(&polyWatcher_, &QFileSystemWatcher::directoryChanged, this, &ConsoleWindow::recheckSolvability);
     connect(&polyWatcher_, &QFileSystemWatcher::directoryChanged, models_, &ModelView::refresh);
 
-    showSession();
+    session_->showTrials(journal_->lastSession());
     recheckSolvability();
+    problems << journal_->lastProblem();
     problems.removeAll(QString());
-    if (!recorder_->dataFolderPresent()) problems << QStringLiteral("Le dossier data est absent : en attente.");
     if (!problems.isEmpty()) showProblem(problems.join(' '));
 }
 
@@ -121,13 +115,9 @@ QWidget* ConsoleWindow::createSolvabilityBox() {
     return box;
 }
 
-void ConsoleWindow::showSession() {
-    session_->showTrials(sessionTrials(journal_.trials(), journal_.lastSession()));
-}
-
 void ConsoleWindow::addTrial(const Trial& trial) {
     if (!session_->trials().empty() && session_->trials().back().session != trial.session)
-        showSession();  // a new session replaces the old one on screen
+        session_->showTrials(journal_->lastSession());  // a new session replaces the old one on screen
     else
         session_->addTrial(trial);
 }

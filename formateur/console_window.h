@@ -2,9 +2,8 @@
 // its score and whether the exercise can be solved at all.
 #pragma once
 
-#include "journal.h"
+#include "journal_follower.h"
 #include "model_view.h"
-#include "recorder.h"
 #include "report.h"
 #include "scenario.h"
 #include "session_view.h"
@@ -40,17 +39,16 @@ private:
     QWidget* createScenarioBox();
     QWidget* createSolvabilityBox();
 
-    void showSession();
     void addTrial(const Trial& trial);
     void scenarioEdited();
     void recheckSolvability();
     void showProblem(const QString& message);
 
     QString dataFolder_;
-    JournalFile journal_;
+
     QString scenarioPath_;
     Scenario scenario_;
-    TrialRecorder* recorder_;
+    JournalFollower* journal_ = nullptr;
     QFileSystemWatcher polyWatcher_;
     SessionView* session_ = nullptr;
     QString solvability_;

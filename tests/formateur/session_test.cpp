@@ -2,7 +2,6 @@
 // simulator is recorded trial by trial; the console's window and its
 // command-line exports are checked on the result.
 #include "console_window.h"
-#include "conversion.h"
 #include "report.h"
 #include "session.h"
 #include "var_.h"
@@ -40,15 +39,14 @@ struct InFolder {
     ~InFolder() { fs::current_path(start); }
 };
 
-// A1, A2, H with the built-in rows, as the log prints them.
-std::array<double, 3> loggedPrediction(const Setting& coded) {
+// A1, A2, H with the built-in rows, as the simulator computes them.
+std::array<double, 3> prediction(const Setting& coded) {
     Workspace emptyPoly;
     InFolder in(emptyPoly.path());
     mxArray A2, H;
     mxArray A1 = mlfVar_(&A2, &H, mxArray::scalar(coded[0]), mxArray::scalar(coded[1]), mxArray::scalar(coded[2]),
                          mxArray::scalar(coded[3]), mxArray::scalar(coded[4]));
-    auto logged = [](const mxArray& v) { return std::stod(num2strText(v.at(0))); };
-    return {logged(A1), logged(A2), logged(H)};
+    return {A1.at(0), A2.at(0), H.at(0)};
 }
 
 struct Step {
@@ -68,14 +66,10 @@ const Step kSession[] = {
     {"slider 2 0\n", {0, 0, 0, 0, 0}, {8, 8, 61, 34, 60}, 7500, 1400, 4, true},
 };
 
-// Plays the cost-table session in the folder; the recorder must follow.
-void playSession(const Workspace& w, const JournalFile& journal) {
-    const std::size_t before = journal.trials().size();
+// Plays the cost-table session in the folder with the simulator alone.
+void playSession(const Workspace& w) {
     LiveSession simulator(kMain, w.path());
-    for (std::size_t i = 0; i < std::size(kSession); ++i) {
-        simulator.step(std::string(kSession[i].moves) + kTrial);
-        ASSERT_TRUE(waitFor([&] { return journal.trials().size() == before + i + 1; })) << "trial " << i + 1;
-    }
+    for (const Step& step : kSession) simulator.step(std::string(step.moves) + kTrial);
     EXPECT_EQ(simulator.finish(), 0) << simulator.errors();
 }
 
@@ -86,8 +80,9 @@ void expectSessionRows(const std::vector<Trial>& rows, const QString& session) {
         const Trial& t = rows[i];
         SCOPED_TRACE("trial " + std::to_string(i + 1));
         EXPECT_EQ(t.session, session);
+        EXPECT_EQ(t.number, int(i) + 1);
         EXPECT_EQ(t.setting, s.real);
-        const auto p = loggedPrediction(s.coded);
+        const auto p = prediction(s.coded);
         EXPECT_EQ(t.A1, p[0]);
         EXPECT_EQ(t.A2, p[1]);
         EXPECT_EQ(t.H, p[2]);
@@ -101,55 +96,26 @@ void expectSessionRows(const std::vector<Trial>& rows, const QString& session) {
     }
 }
 
-QString journalPath(const Workspace& w) { return QString::fromStdString((w.path() / "data/journal.csv").string()); }
-
-TEST(ConsoleSession, RecordsEveryTrialAndANewSessionAtRestart) {
+// The console opened after the simulator made its trials shows them all,
+// then follows a new session.
+TEST(ConsoleSession, ShowsTheTrialsMadeBeforeItAndFollowsANewSession) {
     Workspace w;
-    JournalFile journal(journalPath(w));
-    TrialRecorder recorder(QString::fromStdString(w.path().string()), journal);
-    playSession(w, journal);
-    expectSessionRows(journal.trials(), "1");
+    playSession(w);
+    InFolder in(w.path());
+    ConsoleWindow window;
+    const std::vector<Trial> shown = window.sessionShown();
+    expectSessionRows(shown, shown.at(0).session);
 
-    // A restart of the simulator opens session 2, whose first trial is charged.
+    // A restart of the simulator opens a new session, whose first trial is charged.
     LiveSession again(kMain, w.path());
     again.step(kTrial);
-    ASSERT_TRUE(waitFor([&] { return journal.trials().size() == 6; }));
+    ASSERT_TRUE(waitFor([&] { return window.sessionShown().size() == 1; }));
     EXPECT_EQ(again.finish(), 0);
-    const Trial& first = journal.trials().back();
-    EXPECT_EQ(first.session, "2");
+    const Trial& first = window.sessionShown().back();
+    EXPECT_NE(first.session, shown[0].session);
     EXPECT_EQ(first.count, 1);
+    EXPECT_EQ(first.number, 1);
     EXPECT_TRUE(first.charged);
-
-    // What is on disk is what was shown, row for row.
-    JournalFile reread(journalPath(w));
-    EXPECT_EQ(reread.load(), "");
-    ASSERT_EQ(reread.trials().size(), 6u);
-    expectSessionRows(sessionTrials(reread.trials(), "1"), "1");
-}
-
-TEST(ConsoleSession, DataFolderAwayAndBack) {
-    Workspace w;
-    JournalFile journal(journalPath(w));
-    TrialRecorder recorder(QString::fromStdString(w.path().string()), journal);
-    std::vector<bool> presence;
-    QObject::connect(&recorder, &TrialRecorder::dataFolderChanged, [&](bool present) { presence.push_back(present); });
-    LiveSession simulator(kMain, w.path());
-    simulator.step(kTrial);
-    ASSERT_TRUE(waitFor([&] { return journal.trials().size() == 1; }));
-
-    fs::rename(w.path() / "data", w.path() / "data.away");
-    ASSERT_TRUE(waitFor([&] { return presence == std::vector<bool>{false}; }));
-    EXPECT_FALSE(recorder.dataFolderPresent());
-    fs::rename(w.path() / "data.away", w.path() / "data");
-    ASSERT_TRUE(waitFor([&] { return presence == std::vector<bool>{false, true}; }));
-
-    // Coming back is not a trial; the next real one is recorded in the same session.
-    simulator.step("slider 3 0\n" + kTrial);
-    ASSERT_TRUE(waitFor([&] { return journal.trials().size() == 2; }));
-    EXPECT_EQ(journal.trials()[1].count, 2);
-    EXPECT_EQ(journal.trials()[1].session, "1");
-    EXPECT_TRUE(journal.trials()[1].charged);
-    EXPECT_EQ(simulator.finish(), 0);
 }
 
 TEST(ConsoleWindowTest, FollowsTheSessionAndHighlightsTheSelectedProfile) {
@@ -230,11 +196,7 @@ ScriptRun runConsole(const Workspace& w, const std::string& arguments) {
 
 TEST(ConsoleProgram, ExportsTheSessionAndTheOptimum) {
     Workspace w;
-    {
-        JournalFile journal(journalPath(w));
-        TrialRecorder recorder(QString::fromStdString(w.path().string()), journal);
-        playSession(w, journal);
-    }
+    playSession(w);
     ASSERT_EQ(runConsole(w, "--csv session.csv --report rapport.pdf --csv-fr tableur.csv").status, 0);
     EXPECT_NE(w.read("tableur.csv").find(";7500;1400;8900;4;oui;hors tolérance\n"), std::string::npos);
     ASSERT_EQ(runConsole(w, "--snapshot fenetre.png --taille 1024x768 --onglet Modèle").status, 0);
