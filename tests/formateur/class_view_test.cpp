@@ -3,15 +3,20 @@
 // server; the class report and CSV hold every row.
 #include "class_database.h"
 #include "class_panel.h"
+#include "class_tab.h"
 #include "class_view.h"
 #include "postgres_server.h"
 #include "session.h"
 #include "session_view.h"
+#include "station_settings.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSqlDatabase>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -77,6 +82,36 @@ TEST(ClassRanking, SuccessThenTrialsThenCostThenCloseness) {
     std::vector<QString> order;
     for (const Standing& s : rankClass(rows, Scenario{})) order.push_back(s.station);
     EXPECT_EQ(order, (std::vector<QString>{"econome", "cher", "lent", "proche", "reprise", "loin"}));
+}
+
+// The console edits the station's name and trainee; the rest of classe.ini stays.
+TEST(ClassTabTest, EditsPosteAndStagiaireKeepingTheRest) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("classe.ini");
+    {
+        QSettings settings(ini, QSettings::IniFormat);
+        settings.setValue("classe/poste", "P7");
+        settings.setValue("classe/serveur", "host=salle-b dbname=pliage");
+        settings.setValue("salle/projecteur", "1280x800");
+    }
+    ClassTab tab(dir.path());
+    const auto fields = tab.findChildren<QLineEdit*>();
+    ASSERT_EQ(fields.size(), 2);
+    EXPECT_EQ(fields[0]->text(), "P7");
+    fields[0]->setText(" Poste 8 ");
+    fields[1]->setText("Dupont, Jo");
+    ASSERT_TRUE(tab.saveStation());
+    StationSettings saved = StationSettings::load(ini);
+    EXPECT_EQ(saved.poste, "Poste 8");
+    EXPECT_EQ(saved.stagiaire, "Dupont, Jo");
+    EXPECT_EQ(saved.serveur, "host=salle-b dbname=pliage");
+    EXPECT_EQ(QSettings(ini, QSettings::IniFormat).value("salle/projecteur").toString(), "1280x800");
+
+    // A station needs a name: a blank one is refused and the saved one comes back.
+    fields[0]->setText("  ");
+    EXPECT_FALSE(tab.saveStation());
+    EXPECT_EQ(fields[0]->text(), "Poste 8");
+    EXPECT_EQ(StationSettings::load(ini).poste, "Poste 8");
 }
 
 class ClassServerTest : public ::testing::Test {
