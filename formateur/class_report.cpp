@@ -89,7 +89,7 @@ bool writeClassReportPdf(const QString& file, const std::map<QString, std::vecto
         const Standing& st = ranking[i];
         view.showTrials(st.session);
         const QString chart = QStringLiteral("chart%1").arg(i);
-        doc.addResource(QTextDocument::ImageResource, QUrl(chart), view.chartImage(900, 520));
+        doc.addResource(QTextDocument::ImageResource, QUrl(chart), view.chartImage(440, 260, 3.0));
         html += stationPage(st, rowsByStation.at(st.station), scenario, chart);
     }
     doc.setHtml(html);

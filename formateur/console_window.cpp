@@ -1,5 +1,6 @@
 #include "console_window.h"
 
+#include "class_tab.h"
 #include "errors.h"
 #include "report.h"
 
@@ -39,6 +40,9 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     models_ = new ModelView(QDir::current().absoluteFilePath("poly"));
     tabs_->addTab(models_, "Modèle");
     connect(models_, &ModelView::restored, this, &ConsoleWindow::showProblem);
+    classTab_ = new ClassTab(dataFolder_);
+    classTab_->setScenario(scenario_);
+    tabs_->addTab(classTab_, "Classe");
     setCentralWidget(tabs_);
     // Classroom projectors are often 1024 × 768: never open larger than the screen.
     const QSize frame(16, 48);  // title bar and borders, which the window manager adds
@@ -129,6 +133,7 @@ void ConsoleWindow::scenarioEdited() {
         scenario_.*scenarioFields()[i].value = scenarioFields_[i]->value();
     if (!saveScenario(scenarioPath_, scenario_)) showProblem("Impossible d'enregistrer " + scenarioPath_ + ".");
     session_->setScenario(scenario_);
+    classTab_->setScenario(scenario_);
     recheckSolvability();
 }
 

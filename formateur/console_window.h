@@ -14,6 +14,7 @@
 
 #include <optional>
 
+class ClassTab;
 class QDoubleSpinBox;
 class QLabel;
 class QTabWidget;
@@ -57,4 +58,5 @@ private:
     QLabel* solvabilityLabel_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     ModelView* models_ = nullptr;
+    ClassTab* classTab_ = nullptr;
 };
