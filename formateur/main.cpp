@@ -40,7 +40,7 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption snapshot("snapshot", "Enregistre une image de la fenêtre et quitte.", "FICHIER.png");
     const QCommandLineOption size("taille", "Taille de la fenêtre pour --snapshot (1280x800 par défaut).", "LxH",
                                   "1280x800");
-    const QCommandLineOption tab("onglet", "Onglet montré à l'ouverture (Session, Modèle).", "NOM");
+    const QCommandLineOption tab("onglet", "Onglet montré à l'ouverture (Session, Modèle, Classe).", "NOM");
     const QCommandLineOption initClasse("init-classe", "Crée ou met à jour la base de la classe et quitte.", "URI");
     const QCommandLineOption classe("classe", "Montre tous les postes de la classe ; avec --report ou --csv, "
                                               "exporte toute la classe.");
