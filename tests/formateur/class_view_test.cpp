@@ -5,6 +5,7 @@
 #include "class_panel.h"
 #include "class_tab.h"
 #include "class_view.h"
+#include "journal_follower.h"
 #include "postgres_server.h"
 #include "session.h"
 #include "session_view.h"
@@ -114,6 +115,30 @@ TEST(ClassTabTest, EditsPosteAndStagiaireKeepingTheRest) {
     EXPECT_FALSE(tab.saveStation());
     EXPECT_EQ(fields[0]->text(), "Poste 8");
     EXPECT_EQ(StationSettings::load(ini).poste, "Poste 8");
+}
+
+// The station's own console says when the station stops reaching the class
+// server, once however often the worker finds it so, and when it is back.
+TEST(JournalFollowerTest, SaysOnceWhenTheServerCannotBeReached) {
+    QTemporaryDir dir;
+    StationJournal journal(dir.filePath("journal.sqlite"));
+    QString error;
+    ASSERT_TRUE(journal.open(&error, "P1")) << error.toStdString();
+    JournalFollower follower(dir.path());
+    QStringList said;
+    QObject::connect(&follower, &JournalFollower::problem, [&](const QString& m) { said << m; });
+    ASSERT_TRUE(journal.writeReplicationStatus(false, "Serveur de classe salle-b injoignable.", &error));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !said.isEmpty(); }));
+    EXPECT_TRUE(said[0].startsWith("Ce poste n'atteint pas le serveur de classe : Serveur de classe salle-b "
+                                   "injoignable.")) << said[0].toStdString();
+    // The worker tries again and fails again: nothing more is said. The
+    // follower looks at the worker's finding every five polls.
+    ASSERT_TRUE(journal.writeReplicationStatus(false, "Délai dépassé.", &error));
+    QTest::qWait(JournalFollower::kPollMs * 6);
+    EXPECT_EQ(said.size(), 1);
+    ASSERT_TRUE(journal.writeReplicationStatus(true, "", &error));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return said.size() == 2; }));
+    EXPECT_TRUE(said[1].contains("de nouveau joignable"));
 }
 
 class ClassServerTest : public ::testing::Test {
