@@ -1,7 +1,6 @@
 // The console run by a trainer in a folder that trainees can write: links
-// they plant in data/ must not lead its repairs, appends or set-aside files
-// into the trainer's own files. The trainer is "nobody" here, the trainee root.
-#include "journal.h"
+// they plant in data/ must not lead its set-aside files into the trainer's
+// own files. The trainer is "nobody" here, the trainee root.
 #include "scenario.h"
 
 #include <QDir>
@@ -42,24 +41,12 @@ TEST(PlantedLinks, TheConsoleNeverWritesThroughAnotherUsersLink) {
     for (const char* name : {"", "/trainer.profile", "/scenario.ini"})
         ASSERT_EQ(::chown(QFile::encodeName(dir.path() + name).constData(), trainer->pw_uid, trainer->pw_gid), 0);
     ::chmod(QFile::encodeName(profile).constData(), 0600);
-    for (const char* link : {"journal.csv", "scenario.ini.bad", "other.csv"})
+    for (const char* link : {"scenario.ini.bad"})
         ASSERT_TRUE(QFile::link(profile, dir.filePath(link)));
 
     pid_t pid = ::fork();
     if (pid == 0) {
         if (::setgroups(0, nullptr) != 0 || ::setgid(trainer->pw_gid) != 0 || ::setuid(trainer->pw_uid) != 0) ::_exit(3);
-        // The repair of a "journal" that is the trainer's file is refused.
-        JournalFile journal(dir.filePath("journal.csv"));
-        const QString repair = journal.load();
-        EXPECT_TRUE(repair.contains("appartient à un autre utilisateur")) << repair.toStdString();
-        struct stat bad {};
-        if (::stat(QFile::encodeName(dir.filePath("journal.csv.bad")).constData(), &bad) == 0) {
-            EXPECT_EQ(bad.st_mode & 0077, 0u) << "set aside for everyone to read";
-        }
-        // So is an append through such a link.
-        JournalFile other(dir.filePath("other.csv"));
-        QString error;
-        EXPECT_FALSE(other.append(Trial{}, &error));
         // A scenario's bad lines go to a new file, not through the planted one.
         Scenario scenario;
         const QString repaired = loadScenario(dir.filePath("scenario.ini"), scenario);
