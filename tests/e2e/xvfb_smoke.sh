@@ -27,9 +27,12 @@ poll() {
   return 1
 }
 
-Xvfb :77 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# The server picks a free display and writes its number when it is ready, so
+# that runs side by side never share one.
+Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp >"$work/display" 2>/dev/null &
 xvfb=$!
-export DISPLAY=:77
+poll "[ -s '$work/display' ]"
+export DISPLAY=":$(head -1 "$work/display")"
 poll "xdpyinfo >/dev/null 2>&1"
 
 (cd "$work" && exec "$program") &
