@@ -30,7 +30,8 @@ TEST(StationSession, EveryTrialIsOneRowWithItsSettingPredictionsAndAccount) {
     EXPECT_EQ(run.err, "");
     auto rows = journalOf(w);
     ASSERT_EQ(rows.size(), 3u);
-    const JournalRow &first = rows[0].row, &last = rows[2].row;
+    // Copies: the journal is read again below.
+    const JournalRow first = rows[0].row, last = rows[2].row;
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(rows[i].row.numero, i + 1);
         EXPECT_EQ(rows[i].row.session, first.session);
