@@ -259,8 +259,13 @@ mxArray mlfFopen(const mxArray& nameValue, const std::optional<mxArray>& modeVal
     // file) raises an error that names it: the program would otherwise hang,
     // fill the memory or write where it must not.
     if (base == "r") {
-        file_safety::ReadResult read = file_safety::readRegularFile(shownPath(name));
-        if (read.status == file_safety::ReadStatus::Refused) throw mclError(read.error);
+        // Opened by its own name: a missing file, the models' usual case, costs
+        // one failed open; the full path is worked out only for a message.
+        file_safety::ReadResult read = file_safety::readRegularFile(name);
+        if (read.status == file_safety::ReadStatus::Refused) {
+            std::string shown = file_safety::readRegularFile(shownPath(name)).error;
+            throw mclError(shown.empty() ? read.error : shown);
+        }
         if (read.status != file_safety::ReadStatus::Read) return mxArray::scalar(-1);
         file.content = std::move(read.content);
     } else if (base == "w" || base == "a") {
