@@ -109,6 +109,26 @@ QVariantList journalValues(const JournalRow& r) {
             r.cout_outillage, r.cout_reglage, r.nb_essais, r.facture};
 }
 
+namespace {
+
+// Inserts the rows inside the caller's transaction; the first failure stops it.
+bool insertRows(const QSqlDatabase& db, const std::vector<JournalRow>& rows, QSqlError* failure) {
+    QSqlQuery insert(db);
+    const QStringList columns = journalColumns();
+    insert.prepare(QStringLiteral("INSERT INTO essais (%1) VALUES (?%2)")
+                       .arg(columns.join(','), QString(",?").repeated(columns.size() - 1)));
+    for (const JournalRow& row : rows) {
+        for (const QVariant& v : journalValues(row)) insert.addBindValue(v);
+        if (!insert.exec()) {
+            *failure = insert.lastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 StationJournal::StationJournal(QString path) : path_(std::move(path)), connection_(newConnectionName()) {}
 
 StationJournal::~StationJournal() { close(); }
@@ -183,17 +203,11 @@ bool StationJournal::createSchema(const QString& importPoste, QString* error) {
     if (!q.exec(kCreateStatus)) return fail();
     if (created) {
         const QString csv = QFileInfo(path_).dir().filePath("journal.csv");
-        const std::vector<JournalRow> old = importJournalCsv(csv, importPoste);
-        QSqlQuery insert(db);
-        insert.prepare(QStringLiteral("INSERT INTO essais (%1) VALUES (?%2)")
-                           .arg(journalColumns().join(','), QString(",?").repeated(journalColumns().size() - 1)));
-        for (const JournalRow& row : old) {
-            for (const QVariant& v : journalValues(row)) insert.addBindValue(v);
-            if (!insert.exec()) {
-                *error = describe(path_, insert.lastError());
-                q.exec("ROLLBACK");
-                return false;
-            }
+        QSqlError failure;
+        if (!insertRows(db, importJournalCsv(csv, importPoste), &failure)) {
+            *error = describe(path_, failure);
+            q.exec("ROLLBACK");
+            return false;
         }
     }
     return q.exec("COMMIT") || fail();
@@ -210,19 +224,12 @@ bool StationJournal::append(const std::vector<JournalRow>& rows, QString* error)
         *error = describe(path_, q.lastError());
         return false;
     }
-    QSqlQuery insert(db);
-    insert.prepare(QStringLiteral("INSERT INTO essais (%1) VALUES (?%2)")
-                       .arg(journalColumns().join(','), QString(",?").repeated(journalColumns().size() - 1)));
-    for (const JournalRow& row : rows) {
-        for (const QVariant& v : journalValues(row)) insert.addBindValue(v);
-        if (!insert.exec()) {
-            *error = describe(path_, insert.lastError());
-            insert.finish();
-            q.exec("ROLLBACK");
-            return false;
-        }
+    QSqlError failure;
+    if (!insertRows(db, rows, &failure)) {
+        *error = describe(path_, failure);
+        q.exec("ROLLBACK");
+        return false;
     }
-    insert.finish();
     if (!q.exec("COMMIT")) {
         *error = describe(path_, q.lastError());
         q.exec("ROLLBACK");
