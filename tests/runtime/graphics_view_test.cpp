@@ -274,6 +274,25 @@ TEST_F(QtWindow, TheChartDrawsCurvesInOrderSkipsNonFinitePointsAndListsTheLegend
     EXPECT_EQ(plot->yAxis->range(), QCPRange(1, 4));
 }
 
+// The simulator deletes its chart and draws a new one at every trial.
+TEST_F(QtWindow, NewAxesAfterADeletedOneShowOnlyTheirOwnDrawing) {
+    AxesWidget* old = chart();
+    mlfDelete(N(axes));
+    EXPECT_FALSE(window()->axes(axes));
+    axes = handle(mlfNAxes({T("Position"), Row({0.5, 0.5, 0.3, 0.3}), T("box"), T("off")}));
+    mlfNPlot(Row({2, 3}), Row({5, 7}), T("b-"));
+    AxesWidget* plot = chart();
+    EXPECT_EQ(plot, old);  // the old widget, reused
+    EXPECT_TRUE(plot->isVisible());
+    ASSERT_EQ(plot->plottableCount(), 1);
+    EXPECT_EQ(plot->itemCount(), 0);
+    EXPECT_FALSE(plot->legend->visible());
+    EXPECT_FALSE(plot->xAxis2->visible());
+    EXPECT_EQ(plot->xAxis->range(), QCPRange(2, 3));
+    EXPECT_EQ(plot->geometry().marginsRemoved(AxesWidget::frame()),
+              QRect(342, 107, 204, 160));  // from the new position, not the old one
+}
+
 TEST_F(QtWindow, APauseKeepsOtherCallbacksOut) {
     QTimer::singleShot(10, widget<QPushButton>(button), &QPushButton::click);
     mlfPause(N(0.1));

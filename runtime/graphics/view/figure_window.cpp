@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <utility>
+
 namespace graphics {
 
 FigureWindow::FigureWindow(Tree& tree, const Object& figure) : tree_(tree), handle_(figure.handle()) {
@@ -33,7 +35,7 @@ void FigureWindow::placeOnScreen(const Object& figure) {
 void FigureWindow::addChild(const Object& child) {
     QWidget* widget;
     if (child.type() == Type::Axes) {
-        auto* axes = new AxesWidget(this);
+        AxesWidget* axes = spareAxes_ ? std::exchange(spareAxes_, nullptr) : new AxesWidget(this);
         axes_[child.handle()] = axes;
         axes->refresh(tree_, child.handle());
         widget = axes;
@@ -70,9 +72,14 @@ void FigureWindow::updateChild(const Object& child) {
 }
 
 void FigureWindow::removeChild(double handle) {
-    QWidget* widget = axes(handle);
-    if (!widget) widget = control(handle)->widget();
-    axes_.erase(handle);
+    if (AxesWidget* widget = axes(handle)) {
+        axes_.erase(handle);
+        widget->hide();
+        if (spareAxes_) spareAxes_->deleteLater();
+        spareAxes_ = widget;
+        return;
+    }
+    QWidget* widget = control(handle)->widget();
     controls_.erase(handle);
     // Later: the widget may be the one whose signal is being served.
     widget->hide();

@@ -50,6 +50,10 @@ private:
     };
     std::map<double, Shown> controls_;
     std::map<double, AxesWidget*> axes_;
+    // The widget of the axes removed last, hidden: a program that deletes its
+    // axes and draws new ones at each step reuses it, with its paint buffers,
+    // instead of building a new one each time.
+    AxesWidget* spareAxes_ = nullptr;
 };
 
 }  // namespace graphics
