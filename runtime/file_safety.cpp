@@ -140,6 +140,16 @@ bool syncFolder(const std::string& folder) {
     return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }
 
+// The folders whose sync the current thread's outermost FolderSyncBatch holds back.
+thread_local std::set<std::string>* heldFolderSyncs = nullptr;
+
+void syncFolderNowOrAtBatchEnd(const std::string& folder) {
+    if (heldFolderSyncs)
+        heldFolderSyncs->insert(folder);
+    else
+        syncFolder(folder);
+}
+
 std::string localStamp() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -328,8 +338,20 @@ WriteResult Replacement::commit(const std::string& content) {
     }
     ::close(fd_);  // the lock goes only once the temporary has its final name
     fd_ = -1;
-    syncFolder(folderOf(target_));
+    syncFolderNowOrAtBatchEnd(folderOf(target_));
     return result(WriteStatus::Written);
+}
+
+FolderSyncBatch::FolderSyncBatch() {
+    if (heldFolderSyncs) return;  // an outer batch syncs them
+    heldFolderSyncs = &folders_;
+    owner_ = true;
+}
+
+FolderSyncBatch::~FolderSyncBatch() {
+    if (!owner_) return;
+    heldFolderSyncs = nullptr;
+    for (const std::string& folder : folders_) syncFolder(folder);
 }
 
 WriteResult replaceFile(const std::string& path, const std::string& content) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,22 @@ private:
 };
 
 WriteResult replaceFile(const std::string& path, const std::string& content);
+
+// While a batch lives, the replacements made in its thread leave their folder
+// unsynced; the batch syncs each such folder once when it ends. A group of
+// files replaced together thus costs one folder sync instead of one a file.
+// A batch inside another leaves the work to the outer one.
+class FolderSyncBatch {
+public:
+    FolderSyncBatch();
+    ~FolderSyncBatch();
+    FolderSyncBatch(const FolderSyncBatch&) = delete;
+    FolderSyncBatch& operator=(const FolderSyncBatch&) = delete;
+
+private:
+    std::set<std::string> folders_;
+    bool owner_ = false;
+};
 
 // Appends the text in one write and syncs it; the file is created with the
 // umask's mode when missing. A link that is not the user's is refused.

@@ -1,6 +1,7 @@
 // Files known by numeric ids, and the working directory.
 #pragma once
 
+#include "file_safety.h"
 #include "mxarray.h"
 
 #include <optional>
@@ -34,7 +35,8 @@ void mclCloseAllFiles();
 // the end of the scope when an error ends the group first, return to the held
 // folder: never to the physical parent of where a linked folder led. A group
 // that an error ends also closes the files it opened, so that their ids are
-// free again.
+// free again. The folder's sync after the files it replaced is done once,
+// when the scope ends.
 class mclFolderScope {
 public:
     explicit mclFolderScope(const mxArray& folder);
@@ -48,4 +50,5 @@ private:
     int start_;
     unsigned long long serial_;
     bool inside_ = false;
+    file_safety::FolderSyncBatch syncs_;
 };
