@@ -9,8 +9,11 @@
 #include <QDir>
 #include <QUuid>
 
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -18,50 +21,129 @@ namespace {
 // Rows kept in memory while the journal cannot take them: a day's trials.
 constexpr std::size_t kMaxWaiting = 100'000;
 
+// Writes the trials' rows from its own thread, in their order, so that a
+// trial never waits for the journal to reach the disk. The journal is opened
+// there, before the session starts, and the replication to the class
+// database started from there once it is. Rows the journal cannot take wait in memory and go in with the next
+// row that can be written; the rows queued when the session ends are written
+// before it does.
+class JournalWriter {
+public:
+    JournalWriter(QString journalPath, QString iniPath)
+        : journalPath_(std::move(journalPath)), iniPath_(std::move(iniPath)), thread_([this] { run(); }) {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return opened_; });
+    }
+
+    ~JournalWriter() {
+        {
+            std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+
+    void add(JournalRow row) {
+        {
+            std::lock_guard lock(mutex_);
+            queued_.push_back(std::move(row));
+        }
+        wake_.notify_one();
+    }
+
+private:
+    void run() {
+        StationJournal journal(journalPath_);
+        StationSettings settings = StationSettings::load(iniPath_);
+        QString error;
+        if (!journal.open(&error, settings.poste)) noteFailure(error);
+        std::unique_ptr<Replication> replication;
+        if (!settings.serveur.isEmpty()) {
+            replication = std::make_unique<Replication>(journal.path(), settings.serveur);
+            replication->start();
+        }
+        {
+            std::lock_guard lock(mutex_);
+            opened_ = true;
+        }
+        wake_.notify_all();
+        std::vector<JournalRow> waiting;
+        for (bool last = false; !last;) {
+            std::vector<JournalRow> arrived;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [this] { return ending_ || !queued_.empty(); });
+                arrived.swap(queued_);
+                last = ending_;
+            }
+            if (arrived.empty()) continue;
+            // The station and trainee as the console last set them.
+            settings = StationSettings::load(iniPath_);
+            for (JournalRow& row : arrived) {
+                row.poste = settings.poste;
+                row.stagiaire = settings.stagiaire;
+                if (waiting.size() < kMaxWaiting) waiting.push_back(std::move(row));
+            }
+            if (write(journal, waiting, settings.poste) && replication) replication->rowsAppended();
+        }
+    }
+
+    bool write(StationJournal& journal, std::vector<JournalRow>& waiting, const QString& poste) {
+        QString error;
+        if (!journal.isOpen() && !journal.open(&error, poste)) return noteFailure(error);
+        if (!journal.append(waiting, &error)) {
+            // The file may have been replaced or repaired meanwhile: open it anew next time.
+            journal.close();
+            return noteFailure(error);
+        }
+        if (failing_)
+            std::fprintf(stderr, "Journal des essais : enregistrement repris, %zu essai(s) écrit(s).\n",
+                         waiting.size());
+        failing_ = false;
+        waiting.clear();
+        return true;
+    }
+
+    // A failure is told once, and so is the recovery.
+    bool noteFailure(const QString& error) {
+        if (!failing_)
+            std::fprintf(stderr, "Journal des essais : %s. Les essais suivants y seront écrits dès que possible.\n",
+                         qPrintable(error));
+        failing_ = true;
+        return false;
+    }
+
+    const QString journalPath_, iniPath_;
+    bool failing_ = false;  // the writer thread's own
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<JournalRow> queued_;
+    bool opened_ = false, ending_ = false;
+    std::thread thread_;  // last: it starts once the rest is ready
+};
+
 struct Recording {
-    QString iniPath;
     QString session = QUuid::createUuid().toString(QUuid::WithoutBraces);
     int numero = 0;
-    StationJournal journal{QDir::current().absoluteFilePath("data/journal.sqlite")};
-    std::vector<JournalRow> waiting;
-    bool failing = false;
-    std::unique_ptr<Replication> replication;
+    JournalWriter writer{QDir::current().absoluteFilePath("data/journal.sqlite"),
+                         QDir::current().absoluteFilePath("data/classe.ini")};
 };
 std::unique_ptr<Recording> recording;
-
-// A failure is told once, and so is the recovery.
-void noteFailure(const QString& error) {
-    if (recording->failing) return;
-    recording->failing = true;
-    std::fprintf(stderr, "Journal des essais : %s. Les essais suivants y seront écrits dès que possible.\n",
-                 qPrintable(error));
-}
 
 }  // namespace
 
 void startStationRecording() {
     stopStationRecording();
     recording = std::make_unique<Recording>();
-    recording->iniPath = QDir::current().absoluteFilePath("data/classe.ini");
-    const StationSettings settings = StationSettings::load(recording->iniPath);
-    QString error;
-    if (!recording->journal.open(&error, settings.poste)) noteFailure(error);
-    if (!settings.serveur.isEmpty()) {
-        recording->replication = std::make_unique<Replication>(recording->journal.path(), settings.serveur);
-        recording->replication->start();
-    }
 }
 
 void recordTrial(const std::array<mxArray, 5>& ValR, const mxArray& A1, const mxArray& A2, const mxArray& H,
                  double countBefore) {
     if (!recording) return;
-    Recording& rec = *recording;
-    const StationSettings settings = StationSettings::load(rec.iniPath);
     JournalRow row;
-    row.poste = settings.poste;
-    row.stagiaire = settings.stagiaire;
-    row.session = rec.session;
-    row.numero = ++rec.numero;
+    row.session = recording->session;
+    row.numero = ++recording->numero;
     row.heure = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
     row.a = ValR[0].at(0), row.r = ValR[1].at(0), row.l = ValR[2].at(0), row.c = ValR[3].at(0),
     row.f = ValR[4].at(0);
@@ -71,21 +153,7 @@ void recordTrial(const std::array<mxArray, 5>& ValR, const mxArray& A1, const mx
     const double count = mclVg(Nb_essai).at(0);
     row.nb_essais = int(count);
     row.facture = count > countBefore ? 1 : 0;
-    if (rec.waiting.size() < kMaxWaiting) rec.waiting.push_back(row);
-
-    QString error;
-    if (!rec.journal.isOpen() && !rec.journal.open(&error, settings.poste)) return noteFailure(error);
-    if (!rec.journal.append(rec.waiting, &error)) {
-        // The file may have been replaced or repaired meanwhile: open it anew next time.
-        rec.journal.close();
-        return noteFailure(error);
-    }
-    if (rec.failing)
-        std::fprintf(stderr, "Journal des essais : enregistrement repris, %zu essai(s) écrit(s).\n",
-                     rec.waiting.size());
-    rec.failing = false;
-    rec.waiting.clear();
-    if (rec.replication) rec.replication->rowsAppended();
+    recording->writer.add(std::move(row));
 }
 
 void stopStationRecording() { recording.reset(); }

@@ -2,6 +2,8 @@
 // becomes a row of data/journal.sqlite, sent on to the class database when
 // data/classe.ini names one. A journal that cannot be written never stops a
 // trial: its rows wait in memory and go in at the next trial that can write.
+// The rows are written from a thread of their own, so a trial never waits
+// for the disk; the session's end waits for them.
 #pragma once
 
 #include "array.h"

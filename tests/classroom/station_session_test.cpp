@@ -72,8 +72,13 @@ TEST(StationSession, EveryTrialIsOneRowWithItsSettingPredictionsAndAccount) {
 TEST(StationSession, RefusedTrialsWriteNothingAndALockedJournalCatchesUpLater) {
     Workspace w;
     LiveSession s(kMain, w.path());
+    // The rows are written by a thread of their own: they are waited for.
+    auto rowsReach = [&](std::size_t n) { return eventually([&] { return journalOf(w).size() == n; }); };
+    auto saidOnce = [&](const std::string& what) {
+        return eventually([&] { return occurrences(s.errors(), what) == 1; });
+    };
     s.step(kTrial);
-    ASSERT_EQ(journalOf(w).size(), 1u);
+    ASSERT_TRUE(rowsReach(1));
 
     w.write("data/Nb_essai.dat", "abc");
     s.step(kTrial);
@@ -91,14 +96,15 @@ TEST(StationSession, RefusedTrialsWriteNothingAndALockedJournalCatchesUpLater) {
         s.step("slider 3 0.3\n" + kTrial);
         EXPECT_EQ(w.read("data/Nb_essai.dat"), "3.000000 ");
         EXPECT_EQ(w.read("data/CoutR.dat"), "1050.000000 ");
+        EXPECT_TRUE(saidOnce("Journal des essais")) << s.errors();
         EXPECT_EQ(journalOf(w).size(), 1u);
-        EXPECT_EQ(occurrences(s.errors(), "Journal des essais"), 1) << s.errors();
         lock.exec("ROLLBACK");
         other.close();
     }
     QSqlDatabase::removeDatabase("other-writer");
     s.step(kTrial);
-    EXPECT_EQ(occurrences(s.errors(), "enregistrement repris"), 1) << s.errors();
+    EXPECT_TRUE(saidOnce("enregistrement repris")) << s.errors();
+    ASSERT_TRUE(rowsReach(4));
     auto rows = journalOf(w);
     ASSERT_EQ(rows.size(), 4u);
     std::vector<std::array<int, 2>> numbered;
