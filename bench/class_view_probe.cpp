@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     }
 
     ClassPanel panel(conninfo);
-    if (!panel.problem().isEmpty()) {
+    if (!panel.feed() || !panel.feed()->waitForFirstRead()) {
         std::fprintf(stderr, "%s\n", qPrintable(panel.problem()));
         return 1;
     }

@@ -2,9 +2,14 @@
 
 #include "class_standing.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QSet>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimer>
 
 namespace {
 
@@ -37,43 +42,87 @@ Trial trialAt(const QSqlQuery& q) {
 
 }  // namespace
 
-ClassFeed::ClassFeed(QString connection, QObject* parent) : QObject(parent), connection_(std::move(connection)) {
-    QObject::connect(&pollTimer_, &QTimer::timeout, this, &ClassFeed::poll);
+// The feed's side in the reading thread: the connection, what was read and
+// the polling. Each station read goes to the feed whole.
+class ClassFeedReader : public QObject {
+    Q_OBJECT
+public:
+    explicit ClassFeedReader(ClassServer server)
+        : server_(std::move(server)), connection_(QStringLiteral("classe-%1").arg(quintptr(this))), pollTimer_(this) {
+        QObject::connect(&pollTimer_, &QTimer::timeout, this, &ClassFeedReader::poll);
+    }
+    ~ClassFeedReader() override;
+
+    void start();
+
+signals:
+    void stationRead(const QString& station, const std::vector<Trial>& rows);
+    void subscription(bool works);
+    void problem(const QString& message);
+    void firstRead(bool ok);
+
+private:
+    struct Known {
+        QSet<QString> keys;    // session and number of each row held
+        QString lastReceived;  // the latest recu seen, as the server wrote it
+    };
+    bool openDatabase(QString* error);
+    void notified(const QString& name, QSqlDriver::NotificationSource, const QVariant& payload);
+    bool fetch(const QString& station, QString* error);  // all new rows of one station, or of all when empty
+    void fetchNotified();
+    void poll();
+    void report(const QString& message);
+
+    ClassServer server_;
+    QString connection_;
+    bool subscribed_ = false;
+    std::map<QString, std::vector<Trial>> rows_;
+    std::map<QString, Known> known_;
+    QSet<QString> notified_;
+    QTimer pollTimer_;
+    QString lastProblem_;
+};
+
+ClassFeedReader::~ClassFeedReader() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        if (db.isOpen() && subscribed_) db.driver()->unsubscribeFromNotification(kChannel);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
 }
 
-ClassFeed::~ClassFeed() {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    if (db.isOpen() && subscribed_) db.driver()->unsubscribeFromNotification(kChannel);
+void ClassFeedReader::start() {
+    server_.addConnection(connection_);  // in the thread that uses it
+    QString error;
+    const bool ok = openDatabase(&error) && fetch({}, &error);
+    pollTimer_.start(subscribed_ ? ClassFeed::kSafetyPollMs : ClassFeed::kPollMs);
+    report(ok ? QString() : error);
+    emit firstRead(ok);
 }
 
-bool ClassFeed::start(QString* error) {
-    const bool ok = openDatabase(error) && fetch({}, error);
-    pollTimer_.start(subscribed_ ? kSafetyPollMs : kPollMs);
-    report(ok ? QString() : *error);
-    return ok;
-}
-
-bool ClassFeed::openDatabase(QString* error) {
+bool ClassFeedReader::openDatabase(QString* error) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (db.isOpen()) return true;
-    subscribed_ = false;
+    if (std::exchange(subscribed_, false)) emit subscription(false);
     if (!db.open()) {
         *error = QStringLiteral("Base de classe injoignable : %1").arg(sqlError(db.lastError()));
         return false;
     }
-    QObject::connect(db.driver(), &QSqlDriver::notification, this, &ClassFeed::notified, Qt::UniqueConnection);
+    QObject::connect(db.driver(), &QSqlDriver::notification, this, &ClassFeedReader::notified, Qt::UniqueConnection);
     subscribed_ = db.driver()->subscribeToNotification(kChannel);
+    emit subscription(subscribed_);
     return true;
 }
 
-void ClassFeed::notified(const QString& name, QSqlDriver::NotificationSource, const QVariant& payload) {
+void ClassFeedReader::notified(const QString& name, QSqlDriver::NotificationSource, const QVariant& payload) {
     if (name != kChannel) return;
     // Rows come in bursts (a station catching up): one read for all of them.
-    if (notified_.isEmpty()) QTimer::singleShot(0, this, &ClassFeed::fetchNotified);
+    if (notified_.isEmpty()) QTimer::singleShot(0, this, &ClassFeedReader::fetchNotified);
     notified_.insert(payload.toString());
 }
 
-void ClassFeed::fetchNotified() {
+void ClassFeedReader::fetchNotified() {
     const QSet<QString> stations = std::exchange(notified_, {});
     QString error;
     for (const QString& station : stations)
@@ -81,7 +130,7 @@ void ClassFeed::fetchNotified() {
     report({});
 }
 
-bool ClassFeed::fetch(const QString& station, QString* error) {
+bool ClassFeedReader::fetch(const QString& station, QString* error) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
     q.setForwardOnly(true);
@@ -111,15 +160,15 @@ bool ClassFeed::fetch(const QString& station, QString* error) {
     }
     for (const QString& s : touched) {
         sortRows(rows_[s]);
-        emit changed(s);
+        emit stationRead(s, rows_[s]);
     }
     return true;
 }
 
-void ClassFeed::poll() {
+void ClassFeedReader::poll() {
     QString error;
     if (!openDatabase(&error)) return report(error);
-    pollTimer_.setInterval(subscribed_ ? kSafetyPollMs : kPollMs);
+    pollTimer_.setInterval(subscribed_ ? ClassFeed::kSafetyPollMs : ClassFeed::kPollMs);
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     if (!q.exec("SELECT poste, count(*) FROM essais GROUP BY poste")) {
         QSqlDatabase::database(connection_, false).close();
@@ -144,10 +193,39 @@ void ClassFeed::poll() {
     report({});
 }
 
-void ClassFeed::report(const QString& message) {
+void ClassFeedReader::report(const QString& message) {
     if (message == lastProblem_) return;
     lastProblem_ = message;
     emit problem(message);
+}
+
+ClassFeed::ClassFeed(const ClassServer& server, QObject* parent)
+    : QObject(parent), reader_(new ClassFeedReader(server)) {
+    reader_->moveToThread(&thread_);
+    connect(&thread_, &QThread::finished, reader_, &QObject::deleteLater);
+    connect(reader_, &ClassFeedReader::stationRead, this, [this](const QString& station, const std::vector<Trial>& rows) {
+        rows_[station] = rows;
+        emit changed(station);
+    });
+    connect(reader_, &ClassFeedReader::subscription, this, [this](bool works) { subscribed_ = works; });
+    connect(reader_, &ClassFeedReader::problem, this, [this](const QString& message) {
+        lastProblem_ = message;
+        emit problem(message);
+    });
+    connect(reader_, &ClassFeedReader::firstRead, this, [this] { firstReadDone_ = true; });
+    thread_.start();
+}
+
+ClassFeed::~ClassFeed() {
+    thread_.quit();
+    thread_.wait();
+}
+
+void ClassFeed::start() { QMetaObject::invokeMethod(reader_, &ClassFeedReader::start); }
+
+bool ClassFeed::waitForFirstRead() {
+    while (!firstReadDone_) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return lastProblem_.isEmpty();
 }
 
 std::vector<Trial> ClassFeed::allRows() const {
@@ -155,3 +233,5 @@ std::vector<Trial> ClassFeed::allRows() const {
     for (const auto& [station, rows] : rows_) out.insert(out.end(), rows.begin(), rows.end());
     return out;
 }
+
+#include "class_feed.moc"

@@ -1,30 +1,35 @@
 // The class database as the console follows it: every row of essais, by
 // station, kept up to date by the server's notification of each new row, and
 // by polling where notifications do not come (or were lost with the link).
+// The database is read from a thread of its own: a server that takes seconds
+// to answer, or to fail, never holds the console's window.
 #pragma once
 
+#include "class_database.h"
 #include "journal.h"
 
 #include <QObject>
-#include <QSet>
-#include <QSqlDriver>
-#include <QTimer>
+#include <QThread>
 
 #include <map>
 #include <vector>
 
+class ClassFeedReader;
+
 class ClassFeed : public QObject {
     Q_OBJECT
 public:
-    // connection: the name of a PostgreSQL connection to the class database,
-    // set up but not necessarily open; the feed opens it, and again after a
-    // lost link.
-    explicit ClassFeed(QString connection, QObject* parent = nullptr);
+    explicit ClassFeed(const ClassServer& server, QObject* parent = nullptr);
+    // Ends the reading thread, once a query in flight has ended.
     ~ClassFeed() override;
 
-    // Reads every row, then follows the new ones. False (and the message)
-    // when the database cannot be read now; the feed keeps trying.
-    bool start(QString* error);
+    // Reads every row, then follows the new ones; changed() tells of each
+    // station read, problem() of a database that cannot be read now (the
+    // feed keeps trying).
+    void start();
+    // Serves events until the first reading has ended; true when it read the
+    // database, false with lastProblem() when it could not.
+    bool waitForFirstRead();
 
     const std::map<QString, std::vector<Trial>>& stations() const { return rows_; }
     // Every row: by station, then in the order the rows were made.
@@ -43,22 +48,9 @@ signals:
     void problem(const QString& message);
 
 private:
-    struct Known {
-        QSet<QString> keys;  // session and number of each row held
-        QString lastReceived;  // the latest recu seen, as the server wrote it
-    };
-    bool openDatabase(QString* error);
-    void notified(const QString& name, QSqlDriver::NotificationSource, const QVariant& payload);
-    bool fetch(const QString& station, QString* error);  // all new rows of one station, or of all when empty
-    void fetchNotified();
-    void poll();
-    void report(const QString& message);
-
-    QString connection_;
-    bool subscribed_ = false;
+    QThread thread_;
+    ClassFeedReader* reader_;  // lives in thread_
     std::map<QString, std::vector<Trial>> rows_;
-    std::map<QString, Known> known_;
-    QSet<QString> notified_;
-    QTimer pollTimer_;
+    bool subscribed_ = false, firstReadDone_ = false;
     QString lastProblem_;
 };

@@ -10,13 +10,11 @@
 #include <QDir>
 #include <QLabel>
 #include <QMainWindow>
-#include <QSqlDatabase>
 #include <QVBoxLayout>
 
 #include <cstdio>
 
-ClassPanel::ClassPanel(const QString& conninfo, QWidget* parent)
-    : QWidget(parent), connection_(QStringLiteral("classe-%1").arg(quintptr(this))) {
+ClassPanel::ClassPanel(const QString& conninfo, QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     QString error;
     const auto server = conninfo.trimmed().isEmpty() ? std::nullopt : ClassServer::parse(conninfo, &error);
@@ -33,20 +31,14 @@ ClassPanel::ClassPanel(const QString& conninfo, QWidget* parent)
         layout->addWidget(message, 0, Qt::AlignTop);
         return;
     }
-    server->addConnection(connection_);
-    feed_ = new ClassFeed(connection_, this);
+    feed_ = new ClassFeed(*server, this);
     // A failure shows in the view, and the feed keeps trying.
-    if (!feed_->start(&error)) problem_ = error;
     view_ = new ClassView(feed_, server->label());
     layout->addWidget(view_);
+    feed_->start();
 }
 
-ClassPanel::~ClassPanel() {
-    if (!feed_) return;
-    delete view_;
-    delete feed_;
-    QSqlDatabase::removeDatabase(connection_);
-}
+const QString& ClassPanel::problem() const { return feed_ ? feed_->lastProblem() : problem_; }
 
 void ClassPanel::setScenario(const Scenario& scenario) {
     if (view_) view_->setScenario(scenario);
@@ -62,6 +54,8 @@ int runClassCommand(const ClassCommand& command) {
     auto* panel = new ClassPanel(command.conninfo);
     panel->setScenario(scenario);
     window.setCentralWidget(panel);
+    const bool batch = !command.reportPdf.isEmpty() || !command.csv.isEmpty() || !command.snapshotPng.isEmpty();
+    if (batch && panel->feed()) panel->feed()->waitForFirstRead();
     if (!command.reportPdf.isEmpty() || !command.csv.isEmpty()) {
         if (!panel->problem().isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(panel->problem()));

@@ -15,17 +15,17 @@ class ClassPanel : public QWidget {
     Q_OBJECT
 public:
     explicit ClassPanel(const QString& conninfo, QWidget* parent = nullptr);
-    ~ClassPanel() override;
 
     // Null when there is no usable connection string.
     ClassFeed* feed() const { return feed_; }
     ClassView* view() const { return view_; }
     void setScenario(const Scenario& scenario);
-    // Why the class cannot be read at start; empty when it could.
-    const QString& problem() const { return problem_; }
+    // Why the class cannot be read: no usable connection string, or what
+    // the feed last found; empty when it can.
+    const QString& problem() const;
 
 private:
-    QString connection_, problem_;
+    QString problem_;
     ClassFeed* feed_ = nullptr;
     ClassView* view_ = nullptr;
 };

@@ -23,6 +23,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -141,6 +145,34 @@ TEST(JournalFollowerTest, SaysOnceWhenTheServerCannotBeReached) {
     EXPECT_TRUE(said[1].contains("de nouveau joignable"));
 }
 
+// A server that takes the connection and never answers holds the reading
+// thread, not the window; when it hangs up, the view says so.
+TEST(ClassPanelTest, AServerThatDoesNotAnswerNeverHoldsTheWindow) {
+    int listening = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listening, 1), 0);
+    ASSERT_EQ(::getsockname(listening, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    ClassPanel panel(QStringLiteral("host=127.0.0.1 port=%1 dbname=pliage user=formateur").arg(ntohs(address.sin_port)));
+    pollfd waiting{listening, POLLIN, 0};
+    ASSERT_EQ(::poll(&waiting, 1, 30'000), 1);
+    int link = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
+    ASSERT_GE(link, 0);
+    // The console connects and waits for the server's answer, while the test runs on the window's thread.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(panel.problem().isEmpty());
+    EXPECT_TRUE(panel.view()->tiles().empty());
+    ::close(link);
+    ::close(listening);
+    EXPECT_FALSE(panel.feed()->waitForFirstRead());
+    EXPECT_TRUE(panel.problem().startsWith("Base de classe injoignable")) << panel.problem().toStdString();
+    EXPECT_TRUE(panel.view()->findChild<QLabel*>("problem")->isVisibleTo(&panel));
+}
+
 class ClassServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -190,7 +222,7 @@ std::vector<QStringList> tileTexts(const ClassView& view) {
 TEST_F(ClassServerTest, StationsShowAsRankedTilesThatFollowNewRows) {
     sendClass();
     ClassPanel panel(conninfo_);
-    ASSERT_TRUE(panel.problem().isEmpty()) << panel.problem().toStdString();
+    ASSERT_TRUE(panel.feed()->waitForFirstRead()) << panel.problem().toStdString();
     ClassView& view = *panel.view();
     panel.resize(1280, 800);
     panel.show();
