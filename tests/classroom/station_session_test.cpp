@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 namespace {
 
 const std::string kMain = SIMULATOR_PROGRAM;
@@ -131,4 +133,28 @@ TEST(StationSession, UnusableServerSettingsLeaveTheStationRecordingAndSayWhy) {
     EXPECT_FALSE(status->reachable);
     EXPECT_TRUE(status->message.contains(".pgpass")) << status->message.toStdString();
     EXPECT_EQ(status->pending, 1);
+}
+
+// A full disk (here, a file size limit that the journal's log reaches but the
+// account files do not) stops the journal, never the account; the rows go
+// in once there is room again.
+TEST(StationSession, AFullDiskKeepsTheAccountAndTheRowsWaitForRoom) {
+    Workspace w;
+    LiveSession s(kMain, w.path());
+    const rlimit full{4096, RLIM_INFINITY}, room{RLIM_INFINITY, RLIM_INFINITY};
+    ASSERT_EQ(::prlimit(s.pid(), RLIMIT_FSIZE, &full, nullptr), 0);
+    s.step(kTrial);
+    s.step(kTrial + "slider 2 0.4\n" + kTrial);
+    EXPECT_EQ(w.read("data/Nb_essai.dat"), "2.000000 ");
+    ASSERT_TRUE(eventually([&] { return occurrences(s.errors(), "Journal des essais") == 1; })) << s.errors();
+    EXPECT_TRUE(journalOf(w).empty());
+
+    ASSERT_EQ(::prlimit(s.pid(), RLIMIT_FSIZE, &room, nullptr), 0);
+    s.step(kTrial);
+    ASSERT_TRUE(eventually([&] { return journalOf(w).size() == 4; })) << s.errors();
+    EXPECT_EQ(occurrences(s.errors(), "enregistrement repris, 4 essai(s)"), 1) << s.errors();
+    std::vector<int> counts;
+    for (const auto& e : journalOf(w)) counts.push_back(e.row.nb_essais);
+    EXPECT_EQ(counts, (std::vector<int>{1, 1, 2, 2}));  // the repeats uncharged
+    EXPECT_EQ(s.finish(), 0);
 }
