@@ -22,7 +22,8 @@ testing::AssertionResult noCrash(int status, const std::string& err);
 // The messages of the errors that escaped a callback or a script line.
 std::vector<std::string> errorLines(const std::string& err);
 
-// Every file below the folder, by path relative to it, with its content.
+// Every file below the folder, by path relative to it, with its content; the
+// station journal's database files are left out.
 using Files = std::map<std::string, std::string>;
 Files filesIn(const std::filesystem::path& folder);
 
