@@ -226,8 +226,8 @@ TEST_F(ClassServerTest, StationsShowAsRankedTilesThatFollowNewRows) {
     ClassView& view = *panel.view();
     panel.resize(1280, 800);
     panel.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.tiles().size() == 3; }));  // drawn once the rows are read
     auto texts = tileTexts(view);
-    ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[0], (QStringList{"1", "P2", "Stagiaire de P2", "3 essais · 8 550 €",
                                      "Meilleur : 0,10 × tolérance (n° 3)", "Réussi à l'essai n° 2"}));
     EXPECT_EQ(texts[1][1], "P3");
