@@ -4,6 +4,7 @@
 #include "class_feed.h"
 #include "class_report.h"
 #include "class_view.h"
+#include "facts.h"
 #include "station_settings.h"
 
 #include <QApplication>
@@ -44,11 +45,13 @@ void ClassPanel::setScenario(const Scenario& scenario) {
     if (view_) view_->setScenario(scenario);
 }
 
-QString defaultClassServer() { return StationSettings::load(QDir("data").filePath("classe.ini")).serveur; }
+QString defaultClassServer() {
+    return StationSettings::load(QDir(facts::kDataFolder).filePath(facts::kStationSettingsFile)).serveur;
+}
 
 int runClassCommand(const ClassCommand& command) {
     Scenario scenario;
-    const QString scenarioMessage = loadScenario(QDir("data").filePath("scenario.ini"), scenario);
+    const QString scenarioMessage = loadScenario(QDir(facts::kDataFolder).filePath(kScenarioFile), scenario);
     if (!scenarioMessage.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(scenarioMessage));
     QMainWindow window;
     auto* panel = new ClassPanel(command.conninfo);

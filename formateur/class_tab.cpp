@@ -1,6 +1,7 @@
 #include "class_tab.h"
 
 #include "class_panel.h"
+#include "facts.h"
 #include "station_settings.h"
 
 #include <QDir>
@@ -11,7 +12,7 @@
 #include <QVBoxLayout>
 
 ClassTab::ClassTab(const QString& dataFolder, QWidget* parent)
-    : QWidget(parent), iniPath_(QDir(dataFolder).filePath("classe.ini")) {
+    : QWidget(parent), iniPath_(QDir(dataFolder).filePath(facts::kStationSettingsFile)) {
     const StationSettings settings = StationSettings::load(iniPath_);
     auto* box = new QGroupBox("Ce poste");
     auto* row = new QHBoxLayout(box);

@@ -2,6 +2,7 @@
 
 #include "class_tab.h"
 #include "errors.h"
+#include "facts.h"
 #include "report.h"
 
 #include <QDir>
@@ -20,8 +21,8 @@
 
 ConsoleWindow::ConsoleWindow(QWidget* parent)
     : QMainWindow(parent),
-      dataFolder_(QDir::current().absoluteFilePath("data")),
-      scenarioPath_(QDir(dataFolder_).filePath("scenario.ini")) {
+      dataFolder_(QDir::current().absoluteFilePath(facts::kDataFolder)),
+      scenarioPath_(QDir(dataFolder_).filePath(kScenarioFile)) {
     setWindowTitle("Console du formateur");
     setLocale(QLocale(QLocale::French));
     QStringList problems{loadScenario(scenarioPath_, scenario_)};
@@ -37,7 +38,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     layout->addWidget(createSolvabilityBox());
     tabs_ = new QTabWidget;
     tabs_->addTab(sessionPage, "Session");
-    models_ = new ModelView(QDir::current().absoluteFilePath("poly"));
+    models_ = new ModelView(QDir::current().absoluteFilePath(facts::kCoefficientFolder));
     tabs_->addTab(models_, "Modèle");
     connect(models_, &ModelView::restored, this, &ConsoleWindow::showProblem);
     classTab_ = new ClassTab(dataFolder_);
@@ -51,7 +52,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     connect(journal_, &JournalFollower::recorded, this, &ConsoleWindow::addTrial);
     connect(journal_, &JournalFollower::problem, this, &ConsoleWindow::showProblem);
     // The editors save by renaming over the files: watch the folder.
-    polyWatcher_.addPath(QDir::current().absoluteFilePath("poly"));
+    polyWatcher_.addPath(QDir::current().absoluteFilePath(facts::kCoefficientFolder));
     connect(&polyWatcher_, &QFileSystemWatcher::directoryChanged, this, &ConsoleWindow::recheckSolvability);
     connect(&polyWatcher_, &QFileSystemWatcher::directoryChanged, models_, &ModelView::refresh);
 

@@ -1,10 +1,12 @@
 #include "journal_follower.h"
 
+#include "facts.h"
+
 #include <QDir>
 #include <QFileInfo>
 
 JournalFollower::JournalFollower(const QString& dataFolder, QObject* parent)
-    : QObject(parent), journal_(QDir(dataFolder).filePath("journal.sqlite")) {
+    : QObject(parent), journal_(QDir(dataFolder).filePath(facts::kJournalFile)) {
     connect(&timer_, &QTimer::timeout, this, &JournalFollower::poll);
     timer_.start(kPollMs);
     poll();

@@ -3,6 +3,7 @@
 #include "class_panel.h"
 #include "console_window.h"
 #include "errors.h"
+#include "facts.h"
 #include "host.h"
 
 #include <QApplication>
@@ -66,7 +67,7 @@ int main(int argc, char* argv[]) {
                                 parser.value(report), parser.value(csv), parser.value(snapshot)});
     if (parser.isSet(optimum)) {
         Scenario scenario;
-        const QString message = loadScenario(QDir("data").filePath("scenario.ini"), scenario);
+        const QString message = loadScenario(QDir(facts::kDataFolder).filePath(kScenarioFile), scenario);
         if (!message.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(message));
         try {
             std::printf("%s\n", optimumJson(checkSolvability(scenario)).constData());

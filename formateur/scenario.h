@@ -9,6 +9,9 @@
 #include <optional>
 #include <vector>
 
+// The exercise's file, in the data folder.
+inline constexpr const char* kScenarioFile = "scenario.ini";
+
 struct Scenario {
     double toleranceA1 = 1.0;  // ± degrees
     double toleranceA2 = 1.0;  // ± degrees

@@ -53,6 +53,9 @@ inline constexpr const char* kToolingFile = "CoutO.dat";
 inline constexpr const char* kAdjustmentFile = "CoutR.dat";
 inline constexpr const char* kCountFile = "Nb_essai.dat";
 inline constexpr const char* kSettingsLogFile = "config_outillage.dat";
+// The station's journal of trials and its settings, in the data folder.
+inline constexpr const char* kJournalFile = "journal.sqlite";
+inline constexpr const char* kStationSettingsFile = "classe.ini";
 
 // The three models in the order of their outputs, with their coefficient
 // files in the coefficient folder.

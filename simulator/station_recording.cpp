@@ -1,5 +1,6 @@
 #include "station_recording.h"
 
+#include "facts.h"
 #include "main.h"
 #include "replication.h"
 #include "station_journal.h"
@@ -123,11 +124,14 @@ private:
     std::thread thread_;  // last: it starts once the rest is ready
 };
 
+QString dataFile(const char* name) {
+    return QDir(QDir::current().absoluteFilePath(facts::kDataFolder)).filePath(name);
+}
+
 struct Recording {
     QString session = QUuid::createUuid().toString(QUuid::WithoutBraces);
     int numero = 0;
-    JournalWriter writer{QDir::current().absoluteFilePath("data/journal.sqlite"),
-                         QDir::current().absoluteFilePath("data/classe.ini")};
+    JournalWriter writer{dataFile(facts::kJournalFile), dataFile(facts::kStationSettingsFile)};
 };
 std::unique_ptr<Recording> recording;
 
