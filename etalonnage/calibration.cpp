@@ -61,12 +61,7 @@ Calibration calibrate(MeasurementSheet sheet) {
         c.current = currentModels();
         for (int m = 0; m < 3; ++m) {
             c.currentPredictions[m].resize(n);
-            for (Eigen::Index i = 0; i < n; ++i) {
-                const TermRow row = termRow(runs[std::size_t(i)]);
-                double value = 0;
-                for (int k = 0; k < kTermCount; ++k) value += (*c.current)[m][k] * row[k];
-                c.currentPredictions[m][i] = value;
-            }
+            for (Eigen::Index i = 0; i < n; ++i) c.currentPredictions[m][i] = evaluate((*c.current)[m], runs[std::size_t(i)]);
         }
     } catch (const std::exception& e) {
         c.current.reset();

@@ -2,6 +2,8 @@
 
 #include "factors.h"
 
+#include <numeric>
+
 namespace etalonnage {
 
 TermRow termRow(const Coded& x) {
@@ -13,6 +15,11 @@ TermRow termRow(const Coded& x) {
         for (int j = i + 1; j < 5; ++j) row[k++] = x[i] * x[j];
     for (int i = 0; i < 5; ++i) row[k++] = x[i] * x[i];
     return row;
+}
+
+double evaluate(const TermRow& coefficients, const Coded& x) {
+    const TermRow t = termRow(x);
+    return std::inner_product(t.begin(), t.end(), coefficients.begin(), 0.0);
 }
 
 const std::array<std::string, kTermCount>& termNames() {

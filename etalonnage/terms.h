@@ -12,6 +12,8 @@ using Coded = std::array<double, 5>;  // A, R, L, C, F on the scale -1 … 1
 using TermRow = std::array<double, kTermCount>;
 
 TermRow termRow(const Coded& x);
+// A model row's value at x: its inner product with termRow(x).
+double evaluate(const TermRow& coefficients, const Coded& x);
 // "1", "A", …, "A·R", …, "A²", …
 const std::array<std::string, kTermCount>& termNames();
 

@@ -31,8 +31,7 @@ Eigen::VectorXd response(const std::vector<Coded>& runs, double noise, unsigned 
     std::normal_distribution<double> error(0, noise);
     Eigen::VectorXd y(runs.size());
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        const TermRow t = termRow(runs[i]);
-        y[Eigen::Index(i)] = std::inner_product(t.begin(), t.end(), kTrue.begin(), 0.0) + (noise > 0 ? error(random) : 0);
+        y[Eigen::Index(i)] = evaluate(kTrue, runs[i]) + (noise > 0 ? error(random) : 0);
     }
     return y;
 }

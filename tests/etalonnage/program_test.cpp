@@ -57,10 +57,9 @@ QByteArray filledSheet(const QByteArray& plan, const std::array<TermRow, 3>& mod
         Coded x;
         const double low[5] = {0, 6, 57, 30, 40}, high[5] = {16, 10, 65, 38, 80};
         for (int v = 0; v < 5; ++v) x[v] = (cells[1 + v].toDouble() - (low[v] + high[v]) / 2) / ((high[v] - low[v]) / 2);
-        const TermRow t = termRow(x);
         for (int m = 0; m < 3; ++m)
-            cells[6 + m] = QByteArray::number(std::inner_product(t.begin(), t.end(), models[m].begin(), 0.0) +
-                                                  (noise > 0 ? error(random) : 0), 'g', 17).replace('.', ',');
+            cells[6 + m] =
+                QByteArray::number(evaluate(models[m], x) + (noise > 0 ? error(random) : 0), 'g', 17).replace('.', ',');
         out += cells.join(';') + '\n';
     }
     return out;
@@ -168,11 +167,11 @@ TEST(Program, SavedModelsAreWhatTheSimulatorPredicts) {
         const mxArray A1 = mlfVar_(&A2, &H, mxArray::scalar(x[0]), mxArray::scalar(x[1]), mxArray::scalar(x[2]),
                                    mxArray::scalar(x[3]), mxArray::scalar(x[4]));
         const double simulator[3] = {A1.at(0), A2.at(0), H.at(0)};
-        const TermRow t = termRow(x);
         for (int m = 0; m < 3; ++m) {
             const QJsonArray c = all[QStringList{"A1", "A2", "H"}[m]].toObject()["coefficients"].toArray();
-            double fitted = 0;
-            for (int k = 0; k < kTermCount; ++k) fitted += c[k].toDouble() * t[k];
+            TermRow row;
+            for (int k = 0; k < kTermCount; ++k) row[k] = c[k].toDouble();
+            const double fitted = evaluate(row, x);
             // The files keep six decimals, as the editors write them.
             EXPECT_NEAR(simulator[m], fitted, 21 * 4 * 5e-7);
         }
