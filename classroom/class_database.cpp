@@ -1,6 +1,5 @@
 #include "class_database.h"
 
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -117,12 +116,14 @@ QString ClassServer::label() const {
              port > 0 ? ':' + QString::number(port) : QString(), database);
 }
 
+QString sqlErrorText(const QSqlError& e) {
+    const QString text = e.databaseText().trimmed();
+    return text.isEmpty() ? e.text().trimmed() : text;
+}
+
 bool openClassDatabase(QSqlDatabase& db, const ClassServer& server, QString* error) {
     if (db.open()) return true;
-    *error = QStringLiteral("Serveur de classe %1 injoignable : %2")
-                 .arg(server.label(), db.lastError().databaseText().trimmed().isEmpty()
-                                          ? db.lastError().text()
-                                          : db.lastError().databaseText().trimmed());
+    *error = QStringLiteral("Serveur de classe %1 injoignable : %2").arg(server.label(), sqlErrorText(db.lastError()));
     return false;
 }
 
@@ -183,16 +184,13 @@ QString initClassDatabase(const QString& conninfo, bool* ok) {
 bool sendRows(QSqlDatabase& db, const std::vector<JournalEntry>& rows, QString* error) {
     QSqlQuery q(db);
     auto fail = [&](const QSqlQuery& failed) {
-        *error = failed.lastError().databaseText().trimmed();
-        if (error->isEmpty()) *error = failed.lastError().text();
+        *error = sqlErrorText(failed.lastError());
         q.exec("ROLLBACK");
         return false;
     };
     if (!q.exec("BEGIN")) return fail(q);
     QSqlQuery insert(db);
-    const QStringList columns = journalColumns();
-    if (!insert.prepare(QStringLiteral("INSERT INTO essais (%1) VALUES (%2) ON CONFLICT DO NOTHING")
-                            .arg(columns.join(','), QString(",?").repeated(columns.size()).mid(1))))
+    if (!insert.prepare(journalInsertSql(QStringLiteral(" ON CONFLICT DO NOTHING"))))
         return fail(insert);
     for (const JournalEntry& e : rows) {
         for (const QVariant& v : journalValues(e.row)) insert.addBindValue(v);

@@ -5,6 +5,7 @@
 #include "station_journal.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
 #include <optional>
@@ -27,6 +28,9 @@ struct ClassServer {
     // "user@host:port/database" for messages.
     QString label() const;
 };
+
+// What the server said, else Qt's own words.
+QString sqlErrorText(const QSqlError& e);
 
 // Opens the connection; the message says in French what went wrong.
 bool openClassDatabase(QSqlDatabase& db, const ClassServer& server, QString* error);

@@ -7,7 +7,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStringList>
 #include <QUuid>
 
@@ -49,30 +48,7 @@ CREATE TABLE IF NOT EXISTS replication (
   joignable INTEGER NOT NULL, message TEXT NOT NULL, heure TEXT NOT NULL))";
 
 JournalEntry entryFrom(const QSqlQuery& q) {
-    JournalEntry e;
-    e.id = q.value(0).toLongLong();
-    e.envoye = q.value(1).toInt() != 0;
-    const QSqlRecord rec = q.record();
-    auto v = [&](const char* name) { return q.value(rec.indexOf(QLatin1String(name))); };
-    JournalRow& r = e.row;
-    r.poste = v("poste").toString();
-    r.stagiaire = v("stagiaire").toString();
-    r.session = v("session").toString();
-    r.numero = v("numero").toInt();
-    r.heure = v("heure").toString();
-    r.a = v("a").toDouble();
-    r.r = v("r").toDouble();
-    r.l = v("l").toDouble();
-    r.c = v("c").toDouble();
-    r.f = v("f").toDouble();
-    r.a1 = v("a1").toDouble();
-    r.a2 = v("a2").toDouble();
-    r.h = v("h").toDouble();
-    r.cout_outillage = v("cout_outillage").toDouble();
-    r.cout_reglage = v("cout_reglage").toDouble();
-    r.nb_essais = v("nb_essais").toInt();
-    r.facture = v("facture").toInt();
-    return e;
+    return {q.value(0).toLongLong(), q.value(1).toInt() != 0, journalRowAt(q, 2)};
 }
 
 // Sets a file that SQLite cannot read aside, with what SQLite kept beside it.
@@ -109,14 +85,38 @@ QVariantList journalValues(const JournalRow& r) {
             r.cout_outillage, r.cout_reglage, r.nb_essais, r.facture};
 }
 
+JournalRow journalRowAt(const QSqlQuery& q, int firstColumn) {
+    auto v = [&](int i) { return q.value(firstColumn + i); };
+    JournalRow r;
+    r.poste = v(0).toString();
+    r.stagiaire = v(1).toString();
+    r.session = v(2).toString();
+    r.numero = v(3).toInt();
+    r.heure = v(4).toString();
+    double* const numbers[] = {&r.a, &r.r, &r.l, &r.c, &r.f, &r.a1, &r.a2, &r.h, &r.cout_outillage, &r.cout_reglage};
+    for (int i = 0; i < 10; ++i) *numbers[i] = v(5 + i).toDouble();
+    r.nb_essais = v(15).toInt();
+    r.facture = v(16).toInt();
+    return r;
+}
+
+QString journalInsertSql(const QString& suffix) {
+    const QStringList columns = journalColumns();
+    return QStringLiteral("INSERT INTO essais (%1) VALUES (?%2)%3")
+        .arg(columns.join(','), QString(",?").repeated(columns.size() - 1), suffix);
+}
+
+QStringList journalCsvColumns() {
+    return {"heure", "session", "A", "R", "L", "C", "F", "A1", "A2", "H", "ecart_A1", "ecart_A2",
+            "ecart_H", "cout_outillage", "cout_reglage", "cout_total", "essais", "facture"};
+}
+
 namespace {
 
 // Inserts the rows inside the caller's transaction; the first failure stops it.
 bool insertRows(const QSqlDatabase& db, const std::vector<JournalRow>& rows, QSqlError* failure) {
     QSqlQuery insert(db);
-    const QStringList columns = journalColumns();
-    insert.prepare(QStringLiteral("INSERT INTO essais (%1) VALUES (?%2)")
-                       .arg(columns.join(','), QString(",?").repeated(columns.size() - 1)));
+    insert.prepare(journalInsertSql());
     for (const JournalRow& row : rows) {
         for (const QVariant& v : journalValues(row)) insert.addBindValue(v);
         if (!insert.exec()) {
@@ -250,7 +250,7 @@ std::optional<std::vector<JournalEntry>> StationJournal::select(const QString& c
                                                                 QString* error) {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.setForwardOnly(true);
-    q.prepare("SELECT rowid, envoye, * FROM essais WHERE " + condition);
+    q.prepare("SELECT rowid, envoye, " + journalColumns().join(", ") + " FROM essais WHERE " + condition);
     for (const QVariant& v : values) q.addBindValue(v);
     if (!q.exec()) {
         *error = describe(path_, q.lastError());
@@ -313,8 +313,7 @@ std::optional<ReplicationStatus> StationJournal::replicationStatus(QString* erro
 std::vector<JournalRow> importJournalCsv(const QString& csvPath, const QString& poste) {
     // The columns the console wrote: heure, session, A..F, A1, A2, H, three
     // deviations, the two costs, the total, the count and "oui"/"non".
-    static const QString header = QStringLiteral(
-        "heure,session,A,R,L,C,F,A1,A2,H,ecart_A1,ecart_A2,ecart_H,cout_outillage,cout_reglage,cout_total,essais,facture");
+    static const QString header = journalCsvColumns().join(',');
     std::vector<JournalRow> rows;
     QFile file(csvPath);
     if (!file.open(QIODevice::ReadOnly)) return rows;
@@ -332,7 +331,7 @@ std::vector<JournalRow> importJournalCsv(const QString& csvPath, const QString& 
             v[k] = f[k + 2].toDouble(&ok);
             ok = ok && std::isfinite(v[k]);
         }
-        if (!ok || !time.isValid()) continue;
+        if (!ok) continue;
         auto& [uuid, numero] = sessions[oldSession];
         if (uuid.isEmpty()) uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
         JournalRow r;

@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+class QSqlQuery;
+
 // One trial, with the same columns in the station's journal and in the class
 // database (table essais).
 struct JournalRow {
@@ -29,6 +31,15 @@ struct JournalRow {
 // The columns of essais in order, and a row's values in that order.
 QStringList journalColumns();
 QVariantList journalValues(const JournalRow& row);
+// The row whose columns the query's current record holds in that order,
+// from firstColumn on.
+JournalRow journalRowAt(const QSqlQuery& q, int firstColumn);
+// INSERT INTO essais of those columns, one placeholder each, then suffix.
+QString journalInsertSql(const QString& suffix = {});
+
+// The columns of the journal.csv the console writes, which an older console
+// also kept beside the journal.
+QStringList journalCsvColumns();
 
 // A row as the journal keeps it: its place in the journal and whether the
 // class database has it.

@@ -15,30 +15,11 @@ namespace {
 
 const char kChannel[] = "essais";
 
-QString sqlError(const QSqlError& e) {
-    const QString text = e.databaseText().trimmed();
-    return text.isEmpty() ? e.text().trimmed() : text;
-}
-
 QString keyOf(const Trial& t) { return t.session + QChar(0x1f) + QString::number(t.number); }
 
 // The columns of essais, then recu as the server writes it.
 const QString kSelect = QStringLiteral("SELECT %1, recu::text FROM essais").arg(journalColumns().join(", "));
 const int kReceived = journalColumns().size();
-
-Trial trialAt(const QSqlQuery& q) {
-    JournalRow r;
-    r.poste = q.value(0).toString();
-    r.stagiaire = q.value(1).toString();
-    r.session = q.value(2).toString();
-    r.numero = q.value(3).toInt();
-    r.heure = q.value(4).toString();
-    double* const numbers[] = {&r.a, &r.r, &r.l, &r.c, &r.f, &r.a1, &r.a2, &r.h, &r.cout_outillage, &r.cout_reglage};
-    for (int i = 0; i < 10; ++i) *numbers[i] = q.value(5 + i).toDouble();
-    r.nb_essais = q.value(15).toInt();
-    r.facture = q.value(16).toInt();
-    return trialFrom(r);
-}
 
 }  // namespace
 
@@ -106,7 +87,7 @@ bool ClassFeedReader::openDatabase(QString* error) {
     if (db.isOpen()) return true;
     if (std::exchange(subscribed_, false)) emit subscription(false);
     if (!db.open()) {
-        *error = QStringLiteral("Base de classe injoignable : %1").arg(sqlError(db.lastError()));
+        *error = QStringLiteral("Base de classe injoignable : %1").arg(sqlErrorText(db.lastError()));
         return false;
     }
     QObject::connect(db.driver(), &QSqlDriver::notification, this, &ClassFeedReader::notified, Qt::UniqueConnection);
@@ -143,14 +124,14 @@ bool ClassFeedReader::fetch(const QString& station, QString* error) {
     if (ok && !station.isEmpty()) q.addBindValue(station);
     if (ok && !since.isEmpty()) q.addBindValue(since);
     if (!ok || !q.exec()) {
-        *error = QStringLiteral("Base de classe illisible : %1").arg(sqlError(q.lastError()));
+        *error = QStringLiteral("Base de classe illisible : %1").arg(sqlErrorText(q.lastError()));
         // A lost link is opened again at the next poll.
         if (!db.isOpen() || q.lastError().type() == QSqlError::ConnectionError) db.close();
         return false;
     }
     QSet<QString> touched;
     while (q.next()) {
-        Trial t = trialAt(q);
+        Trial t = trialFrom(journalRowAt(q, 0));
         Known& known = known_[t.station];
         known.lastReceived = q.value(kReceived).toString();
         if (known.keys.contains(keyOf(t))) continue;
@@ -172,7 +153,7 @@ void ClassFeedReader::poll() {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     if (!q.exec("SELECT poste, count(*) FROM essais GROUP BY poste")) {
         QSqlDatabase::database(connection_, false).close();
-        return report(QStringLiteral("Base de classe illisible : %1").arg(sqlError(q.lastError())));
+        return report(QStringLiteral("Base de classe illisible : %1").arg(sqlErrorText(q.lastError())));
     }
     QStringList behind;
     while (q.next()) {

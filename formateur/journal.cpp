@@ -6,10 +6,6 @@
 
 namespace {
 
-const QStringList kColumns = {
-    "heure", "session", "A", "R", "L", "C", "F", "A1", "A2", "H", "ecart_A1", "ecart_A2",
-    "ecart_H", "cout_outillage", "cout_reglage", "cout_total", "essais", "facture"};
-
 QString number(double x) { return QString::number(x, 'g', QLocale::FloatingPointShortest); }
 
 // a - b with no more decimals than its operands have as printed, so that
@@ -46,8 +42,8 @@ Trial trialFrom(const JournalRow& r) {
     return t;
 }
 
-QStringList csvColumns() { return kColumns; }
-QString csvHeader() { return kColumns.join(','); }
+QStringList csvColumns() { return journalCsvColumns(); }
+QString csvHeader() { return journalCsvColumns().join(','); }
 
 QStringList csvFields(const Trial& t) {
     QStringList f{t.time.toString(Qt::ISODateWithMs), t.session};
