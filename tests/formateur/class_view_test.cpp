@@ -175,12 +175,18 @@ TEST(ClassPanelTest, AServerThatDoesNotAnswerNeverHoldsTheWindow) {
 
 class ClassServerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (!PostgresServer::available()) GTEST_SKIP() << "PostgreSQL 15 is not installed";
+    // One server for the suite; each test starts from an empty table.
+    static void SetUpTestSuite() {
+        if (!PostgresServer::available()) return;
         server_ = std::make_unique<PostgresServer>();
         conninfo_ = QString::fromStdString(server_->conninfo());
         bool ok = false;
         ASSERT_TRUE(ok = !initClassDatabase(conninfo_, &ok).isEmpty() && ok);
+    }
+    static void TearDownTestSuite() { server_.reset(); }
+    void SetUp() override {
+        if (!server_) GTEST_SKIP() << "PostgreSQL 15 is not installed";
+        server_->psql("TRUNCATE essais");
         auto parsed = ClassServer::parse(conninfo_, nullptr);
         parsed->addConnection("stations");
         ASSERT_TRUE(QSqlDatabase::database("stations").isOpen());
@@ -208,8 +214,8 @@ protected:
         send({p3, p3b});
     }
 
-    std::unique_ptr<PostgresServer> server_;
-    QString conninfo_;
+    static inline std::unique_ptr<PostgresServer> server_;
+    static inline QString conninfo_;
 };
 
 // French numbers group thousands with a narrow space; plain spaces read better here.

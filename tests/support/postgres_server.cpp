@@ -69,8 +69,7 @@ PostgresServer::PostgresServer() {
 PostgresServer::~PostgresServer() {
     if (running_) {
         bool ok;
-        runAsPostgres("pg_ctl", {"-D", QString::fromStdString((dir_ / "db").string()), "-m", "immediate", "-w",
-                                 "stop"}, &ok);
+        stop(&ok);
     }
     std::error_code ec;
     fs::remove_all(dir_, ec);
@@ -89,8 +88,13 @@ void PostgresServer::start() {
     running_ = true;
 }
 
+void PostgresServer::stop(bool* ok) {
+    runAsPostgres("pg_ctl", {"-D", QString::fromStdString((dir_ / "db").string()), "-m", "immediate", "-w", "stop"},
+                  ok);
+}
+
 void PostgresServer::stopImmediately() {
-    runAsPostgres("pg_ctl", {"-D", QString::fromStdString((dir_ / "db").string()), "-m", "immediate", "-w", "stop"});
+    stop(nullptr);
     running_ = false;
 }
 

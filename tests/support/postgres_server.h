@@ -31,6 +31,9 @@ public:
     void start();
 
 private:
+    // pg_ctl's immediate stop; ok as runAsPostgres takes it.
+    void stop(bool* ok);
+
     std::filesystem::path dir_;
     int port_ = 0;
     bool running_ = false;
