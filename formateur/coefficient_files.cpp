@@ -131,14 +131,18 @@ QString restoreBuiltInRows(const QString& polyFolder) {
 }
 
 ModelSnapshot builtInModels() {
-    // The simulator's own evaluation, in a folder whose poly/ is empty.
-    QTemporaryDir empty;
-    QDir(empty.path()).mkdir("poly");
-    const QString start = QDir::currentPath();
-    QDir::setCurrent(empty.path());
-    struct Back {
-        QString folder;
-        ~Back() { QDir::setCurrent(folder); }
-    } back{start};
-    return ModelSnapshot::capture();
+    // The rows are fixed in the program: captured once per process.
+    static const ModelSnapshot rows = [] {
+        // The simulator's own evaluation, in a folder whose poly/ is empty.
+        QTemporaryDir empty;
+        QDir(empty.path()).mkdir("poly");
+        const QString start = QDir::currentPath();
+        QDir::setCurrent(empty.path());
+        struct Back {
+            QString folder;
+            ~Back() { QDir::setCurrent(folder); }
+        } back{start};
+        return ModelSnapshot::capture();
+    }();
+    return rows;
 }

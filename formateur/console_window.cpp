@@ -38,7 +38,8 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     layout->addWidget(createSolvabilityBox());
     tabs_ = new QTabWidget;
     tabs_->addTab(sessionPage, "Session");
-    models_ = new ModelView(QDir::current().absoluteFilePath(facts::kCoefficientFolder));
+    // The check's best setting serves the "Modèle" tab too: the search runs once.
+    models_ = new ModelView(QDir::current().absoluteFilePath(facts::kCoefficientFolder), recheckSolvability());
     tabs_->addTab(models_, "Modèle");
     connect(models_, &ModelView::restored, this, &ConsoleWindow::showProblem);
     classTab_ = new ClassTab(dataFolder_);
@@ -53,11 +54,10 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     connect(journal_, &JournalFollower::problem, this, &ConsoleWindow::showProblem);
     // The editors save by renaming over the files: watch the folder.
     polyWatcher_.addPath(QDir::current().absoluteFilePath(facts::kCoefficientFolder));
-    connect(&polyWatcher_, &QFileSystemWatcher::directoryChanged, this, &ConsoleWindow::recheckSolvability);
-    connect(&polyWatcher_, &QFileSystemWatcher::directoryChanged, models_, &ModelView::refresh);
+    connect(&polyWatcher_, &QFileSystemWatcher::directoryChanged, this,
+            [this] { models_->refresh(recheckSolvability()); });
 
     session_->showTrials(journal_->lastSession());
-    recheckSolvability();
     problems << journal_->lastProblem();
     problems.removeAll(QString());
     if (!problems.isEmpty()) showProblem(problems.join(' '));
@@ -114,7 +114,7 @@ QWidget* ConsoleWindow::createSolvabilityBox() {
     solvabilityLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     solvabilityLabel_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     auto* again = new QPushButton("Vérifier");
-    connect(again, &QPushButton::clicked, this, &ConsoleWindow::recheckSolvability);
+    connect(again, &QPushButton::clicked, this, [this] { recheckSolvability(); });
     row->addWidget(solvabilityLabel_, 1);
     row->addWidget(again, 0, Qt::AlignTop);
     return box;
@@ -138,13 +138,17 @@ void ConsoleWindow::scenarioEdited() {
     recheckSolvability();
 }
 
-void ConsoleWindow::recheckSolvability() {
+std::optional<Optimum> ConsoleWindow::recheckSolvability() {
+    std::optional<Optimum> best;
     try {
-        solvability_ = solvabilityText(checkSolvability(scenario_), scenario_);
+        const Solvability s = checkSolvability(scenario_);
+        solvability_ = solvabilityText(s, scenario_);
+        best = s.best;
     } catch (const mclError& e) {
         solvability_ = QStringLiteral("Vérification impossible : %1").arg(QString::fromUtf8(e.what()));
     }
     solvabilityLabel_->setText(solvability_);
+    return best;
 }
 
 bool ConsoleWindow::showTab(const QString& title) {

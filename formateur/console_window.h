@@ -42,7 +42,8 @@ private:
 
     void addTrial(const Trial& trial);
     void scenarioEdited();
-    void recheckSolvability();
+    // Returns the best setting found, none when the check failed.
+    std::optional<Optimum> recheckSolvability();
     void showProblem(const QString& message);
 
     QString dataFolder_;

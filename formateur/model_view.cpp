@@ -25,7 +25,8 @@ QString fr(double x) { return QLocale(QLocale::French).toString(x, 'f', 3); }
 
 }  // namespace
 
-ModelView::ModelView(const QString& polyFolder, QWidget* parent) : QWidget(parent), polyFolder_(polyFolder) {
+ModelView::ModelView(const QString& polyFolder, const std::optional<Optimum>& best, QWidget* parent)
+    : QWidget(parent), polyFolder_(polyFolder) {
     auto* sourcesBox = new QGroupBox("Coefficients utilisés par le simulateur");
     auto* sourcesColumn = new QVBoxLayout(sourcesBox);
     state_ = new QLabel;
@@ -81,15 +82,15 @@ ModelView::ModelView(const QString& polyFolder, QWidget* parent) : QWidget(paren
                                      "coefficients intégrés ? Les fichiers sont gardés dans l'historique."),
                       &ModelView::restoreBuiltIn);
     });
-    connect(reread, &QPushButton::clicked, this, &ModelView::refresh);
+    connect(reread, &QPushButton::clicked, this, [this] { refresh(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(sourcesBox);
     layout->addWidget(versionsBox, 1);
-    refresh();
+    refresh(best);
 }
 
-void ModelView::refresh() {
+void ModelView::refresh(const std::optional<Optimum>& given) {
     sources_ = inspectModelSources(polyFolder_);
     state_->setText(sources_.summary());
     warning_->setText(sources_.partial() ? QStringLiteral("Attention : avec un ou deux fichiers seulement, le "
@@ -101,7 +102,7 @@ void ModelView::refresh() {
     try {
         const bool current = sources_.filesUsed() && sources_.files[0].row && sources_.files[1].row &&
                              sources_.files[2].row;
-        const Optimum best = findOptimum(current ? ModelSnapshot::capture() : builtInModels());
+        const Optimum best = given ? *given : findOptimum(current ? ModelSnapshot::capture() : builtInModels());
         best_ = best.coded;
         QStringList real;
         for (int i = 0; i < 5; ++i)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "coefficient_files.h"
+#include "solvability.h"
 
 #include <QWidget>
 
@@ -14,10 +15,13 @@ class QTableWidget;
 class ModelView : public QWidget {
     Q_OBJECT
 public:
-    explicit ModelView(const QString& polyFolder, QWidget* parent = nullptr);
+    // best: the best setting of the models in use, as the solvability check
+    // found it; without one, the tab searches it itself.
+    explicit ModelView(const QString& polyFolder, const std::optional<Optimum>& best = std::nullopt,
+                       QWidget* parent = nullptr);
 
     // Reads poly/ again: the files, the history, the predictions.
-    void refresh();
+    void refresh(const std::optional<Optimum>& best = std::nullopt);
     // Without asking: what the buttons do once the trainer has confirmed.
     QString restoreSelected();
     QString restoreBuiltIn();
