@@ -1,7 +1,6 @@
 #include "calibration.h"
 
 #include "factors.h"
-#include "plan.h"
 #include "var_.h"
 
 #include <QJsonArray>
@@ -14,25 +13,7 @@ namespace etalonnage {
 
 void initializeModelModules() { InitializeModule_var_(); }
 
-ModelRows currentModels() {
-    // A quadratic is fixed by its values on the factorial and axial runs:
-    // fitting those values gives back the rows var_ is using.
-    const Plan plan = makePlan(0, 0);
-    std::vector<Coded> runs;
-    Eigen::MatrixXd values(plan.runs.size(), 3);
-    for (std::size_t i = 0; i < plan.runs.size(); ++i) {
-        const Coded& x = plan.runs[i].coded;
-        runs.push_back(x);
-        mxArray A2, H;
-        const mxArray A1 = mlfVar_(&A2, &H, mxArray::scalar(x[0]), mxArray::scalar(x[1]), mxArray::scalar(x[2]),
-                                   mxArray::scalar(x[3]), mxArray::scalar(x[4]));
-        values.row(Eigen::Index(i)) << A1.at(0), A2.at(0), H.at(0);
-    }
-    const LeastSquares ls(runs);
-    ModelRows rows;
-    for (int m = 0; m < 3; ++m) rows[m] = ls.fit(values.col(m)).coefficients;
-    return rows;
-}
+ModelRows currentModels() { return var_CoefficientRows(); }
 
 ModelRows Calibration::fittedRows() const {
     ModelRows rows;

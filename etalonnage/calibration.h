@@ -30,7 +30,7 @@ struct Calibration {
 Calibration calibrate(MeasurementSheet sheet);
 
 // The models the simulator would use now, in the working folder; throws
-// mclError when it cannot evaluate them. The simulator's modules must be initialised.
+// mclError when it cannot read them. The simulator's modules must be initialised.
 ModelRows currentModels();
 void initializeModelModules();
 

@@ -8,23 +8,6 @@
 #include "v_reelle2cr.h"
 #include "var_.h"
 
-namespace {
-
-std::array<double, 3> evaluate(const Setting& x) {
-    mxArray A2, H;
-    mxArray A1 = mlfVar_(&A2, &H, mxArray::scalar(x[0]), mxArray::scalar(x[1]), mxArray::scalar(x[2]),
-                         mxArray::scalar(x[3]), mxArray::scalar(x[4]));
-    return {A1.at(0), A2.at(0), H.at(0)};
-}
-
-Setting unit(int i, double value = 1) {
-    Setting x{};
-    x[i] = value;
-    return x;
-}
-
-}  // namespace
-
 void initializeSimulatorModules() {
     InitializeModule_var_();
     InitializeModule_three_var();
@@ -43,31 +26,19 @@ double ModelSnapshot::Quadratic::at(const Setting& x) const {
 }
 
 ModelSnapshot ModelSnapshot::capture() {
-    // f(0) is the constant; f(±e_i) give the linear and square terms;
-    // f(e_i + e_j) then gives the product term.
-    const auto centre = evaluate({});
-    std::array<std::array<double, 3>, 5> plus, minus;
-    for (int i = 0; i < 5; ++i) {
-        plus[i] = evaluate(unit(i));
-        minus[i] = evaluate(unit(i, -1));
-    }
+    const auto rows = var_CoefficientRows();
     ModelSnapshot s;
     for (int m = 0; m < 3; ++m) {
+        // The files' order: constant, linear, products (i < j), squares.
         Quadratic& q = s.models_[m];
-        q.constant = centre[m];
-        for (int i = 0; i < 5; ++i) {
-            q.linear[i] = (plus[i][m] - minus[i][m]) / 2;
-            q.square[i] = (plus[i][m] + minus[i][m]) / 2 - centre[m];
-        }
+        const auto& r = rows[m];
+        q.constant = r[0];
+        std::size_t k = 1;
+        for (int i = 0; i < 5; ++i) q.linear[i] = r[k++];
+        for (int i = 0; i < 5; ++i)
+            for (int j = i + 1; j < 5; ++j) q.product[i][j] = r[k++];
+        for (int i = 0; i < 5; ++i) q.square[i] = r[k++];
     }
-    for (int i = 0; i < 5; ++i)
-        for (int j = i + 1; j < 5; ++j) {
-            Setting x = unit(i);
-            x[j] = 1;
-            const auto both = evaluate(x);
-            for (int m = 0; m < 3; ++m)
-                s.models_[m].product[i][j] = both[m] - plus[i][m] - plus[j][m] + centre[m];
-        }
     return s;
 }
 

@@ -123,6 +123,15 @@ mxArray mlfVar_(mxArray* PGP2, mxArray* PGP3, mclInput PP1, mclInput PP2, mclInp
                  std::move(PP4), std::move(PP5));
 }
 
+std::array<std::array<double, 21>, 3> var_CoefficientRows() {
+    mclLocalFunctionScope scope(&_local_function_table_var_);
+    const std::array<mxArray, 3> rows = coefficientRows();
+    std::array<std::array<double, 21>, 3> out;
+    for (std::size_t m = 0; m < out.size(); ++m)
+        for (std::size_t n = 0; n < out[m].size(); ++n) out[m][n] = rows[m].at(n);
+    return out;
+}
+
 void mlxVar_(int nlhs, mxArray plhs[], int nrhs, mxArray prhs[]) {
     mclCheckArgumentCounts("var_", nlhs, 3, nrhs, 5);
     auto inputs = mclTakeInputs(nrhs, prhs, 5);
