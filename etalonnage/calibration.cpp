@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 
 #include <cmath>
 
@@ -19,6 +20,18 @@ ModelRows Calibration::fittedRows() const {
     ModelRows rows;
     for (int m = 0; m < 3; ++m) rows[m] = fits[m].coefficients;
     return rows;
+}
+
+QList<int> Calibration::outlierRuns(int m) const {
+    QList<int> runs;
+    for (int i : fits[m].outliers) runs << sheet.runs[std::size_t(i)].run;
+    return runs;
+}
+
+QString Calibration::outlierRunsText(int m) const {
+    QStringList runs;
+    for (int r : outlierRuns(m)) runs << QString::number(r);
+    return runs.join(", ");
 }
 
 Calibration calibrate(MeasurementSheet sheet) {
@@ -82,7 +95,7 @@ QByteArray calibrationJson(const Calibration& c) {
         else
             o["manque_ajustement"] = QJsonValue::Null;
         QJsonArray outliers;
-        for (int i : f.outliers) outliers.append(c.sheet.runs[std::size_t(i)].run);
+        for (int r : c.outlierRuns(m)) outliers.append(r);
         o["essais_atypiques"] = outliers;
         all[kResults[m].symbol] = o;
     }

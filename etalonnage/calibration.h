@@ -6,6 +6,8 @@
 #include "measurements.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QString>
 
 #include <array>
 #include <optional>
@@ -24,6 +26,9 @@ struct Calibration {
     std::array<Eigen::VectorXd, 3> currentPredictions;
 
     ModelRows fittedRows() const;
+    // The run numbers of the sheet's outliers for model m, and the same as text: "4, 17".
+    QList<int> outlierRuns(int m) const;
+    QString outlierRunsText(int m) const;
 };
 
 // Throws NotEstimable. Reads the current models in the working folder.

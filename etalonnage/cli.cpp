@@ -6,7 +6,6 @@
 #include "model_files.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstdio>
 
@@ -35,9 +34,8 @@ QString fitText(const Calibration& c) {
             text += QStringLiteral("  Manque d'ajustement : F = %1 (%2 et %3 ddl), p = %4\n")
                         .arg(statistic(f.lackOfFit->F, 3)).arg(f.lackOfFit->dfLack).arg(f.lackOfFit->dfPure)
                         .arg(statistic(f.lackOfFit->p));
-        QStringList atypical;
-        for (int i : f.outliers) atypical << QString::number(c.sheet.runs[std::size_t(i)].run);
-        if (!atypical.isEmpty()) text += QStringLiteral("  Essais atypiques : %1\n").arg(atypical.join(", "));
+        const QString atypical = c.outlierRunsText(m);
+        if (!atypical.isEmpty()) text += QStringLiteral("  Essais atypiques : %1\n").arg(atypical);
         text += '\n';
     }
     return text;
@@ -47,10 +45,8 @@ QString fitText(const Calibration& c) {
 
 int runPlan(const PlanRequest& r) {
     const Plan plan = makePlan(r.centres, r.seed);
-    const QByteArray csv = QByteArray::fromStdString(planCsv(plan));
-    QSaveFile out(r.csv);
-    if (!(out.open(QIODevice::WriteOnly) && out.write(csv) == csv.size() && out.commit())) {
-        error(QStringLiteral("Écriture de « %1 » impossible : %2.").arg(r.csv, out.errorString()));
+    if (const QString problem = writePlanCsv(plan, r.csv); !problem.isEmpty()) {
+        error(problem);
         return 1;
     }
     if (!r.pdf.isEmpty()) {

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include <optional>
+#include <cstdint>
 
 namespace etalonnage {
 

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QTextDocument>
 #include <QUrl>
 #include <qcustomplot.h>
@@ -59,6 +60,13 @@ QString today() { return QLocale(QLocale::French).toString(QDateTime::currentDat
 
 }  // namespace
 
+QString writePlanCsv(const Plan& plan, const QString& file) {
+    const QByteArray csv = QByteArray::fromStdString(planCsv(plan));
+    QSaveFile out(file);
+    if (out.open(QIODevice::WriteOnly) && out.write(csv) == csv.size() && out.commit()) return {};
+    return QStringLiteral("Écriture de « %1 » impossible : %2.").arg(file, out.errorString());
+}
+
 QString writePlanPdf(const Plan& plan, const QString& file) {
     QString html = QStringLiteral("<h2>Étalonnage du modèle — plan d'essais</h2><p>%1</p>"
                                   "<p>Régler la presse ligne par ligne, dans l'ordre, et noter A1, A2 et H mesurés.</p>"
@@ -100,10 +108,9 @@ QString writeReportPdf(const Calibration& c, const QString& sheetName, const QSt
         if (m > 0) html += "<p style=\"page-break-before: always\"></p>";
         html += QStringLiteral("<h3>Modèle %1</h3><p>%2</p>")
                     .arg(kResults[m].symbol, fitSummary(f).toHtmlEscaped().replace('\n', "<br>"));
-        QStringList atypical;
-        for (int i : f.outliers) atypical << QString::number(c.sheet.runs[std::size_t(i)].run);
+        const QString atypical = c.outlierRunsText(m);
         if (!atypical.isEmpty())
-            html += QStringLiteral("<p>Essais atypiques (résidu studentisé au-delà de 3) : %1.</p>").arg(atypical.join(", "));
+            html += QStringLiteral("<p>Essais atypiques (résidu studentisé au-delà de 3) : %1.</p>").arg(atypical);
         html += "<table><tr>";
         for (int k = 0; k < 2; ++k) {
             const QString name = QStringLiteral("chart%1-%2").arg(m).arg(k);

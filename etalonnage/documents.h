@@ -10,6 +10,7 @@
 namespace etalonnage {
 
 // Each returns an empty text when written, otherwise why not.
+QString writePlanCsv(const Plan& plan, const QString& file);
 QString writePlanPdf(const Plan& plan, const QString& file);
 QString writeReportPdf(const Calibration& c, const QString& sheetName, const QString& file);
 

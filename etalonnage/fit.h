@@ -41,7 +41,6 @@ public:
     // Throws NotEstimable.
     explicit LeastSquares(const std::vector<Coded>& runs);
     ModelFit fit(const Eigen::VectorXd& y) const;
-    int runCount() const { return int(X_.rows()); }
 
 private:
     Eigen::MatrixXd X_;

@@ -13,7 +13,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -154,10 +153,8 @@ void CalibrationWindow::drawPlan() {
 void CalibrationWindow::exportPlan() {
     const QString file = QFileDialog::getSaveFileName(this, "Feuille du plan", "plan.csv", "CSV (*.csv)");
     if (file.isEmpty()) return;
-    const QByteArray csv = QByteArray::fromStdString(planCsv(plan_));
-    QSaveFile out(file);
-    if (!(out.open(QIODevice::WriteOnly) && out.write(csv) == csv.size() && out.commit()))
-        QMessageBox::warning(this, windowTitle(), QStringLiteral("Écriture de « %1 » impossible : %2.").arg(file, out.errorString()));
+    const QString problem = writePlanCsv(plan_, file);
+    if (!problem.isEmpty()) QMessageBox::warning(this, windowTitle(), problem);
 }
 
 void CalibrationWindow::printPlan() {
@@ -203,9 +200,8 @@ void CalibrationWindow::drawFit() {
         const ModelFit& f = c.fits[m];
         ModelPage& p = modelPages_[m];
         QString summary = fitSummary(f);
-        QStringList atypical;
-        for (int i : f.outliers) atypical << QString::number(c.sheet.runs[std::size_t(i)].run);
-        if (!atypical.isEmpty()) summary += "\nEssais atypiques (|résidu studentisé| > 3) : " + atypical.join(", ");
+        const QString atypical = c.outlierRunsText(m);
+        if (!atypical.isEmpty()) summary += "\nEssais atypiques (|résidu studentisé| > 3) : " + atypical;
         p.summary->setText(summary);
         p.terms->setRowCount(kTermCount);
         for (int k = 0; k < kTermCount; ++k)
@@ -222,10 +218,6 @@ void CalibrationWindow::writeReport() {
     const QString problem = writeReportPdf(*calibration_, QFileInfo(sheetPath_).fileName(), file);
     if (!problem.isEmpty()) QMessageBox::warning(this, windowTitle(), problem);
 }
-
-}  // namespace etalonnage
-
-namespace etalonnage {
 
 void CalibrationWindow::saveFit() {
     const auto answer = QMessageBox::question(

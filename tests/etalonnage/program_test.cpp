@@ -1,5 +1,6 @@
 // The program run from the command line in a working folder, as a trainer does.
 #include "calibration.h"
+#include "factors.h"
 #include "plan.h"
 #include "var_.h"
 #include "terms.h"
@@ -55,8 +56,7 @@ QByteArray filledSheet(const QByteArray& plan, const std::array<TermRow, 3>& mod
         QList<QByteArray> cells = lines[l].trimmed().split(';');
         if (cells.size() < 9) continue;
         Coded x;
-        const double low[5] = {0, 6, 57, 30, 40}, high[5] = {16, 10, 65, 38, 80};
-        for (int v = 0; v < 5; ++v) x[v] = (cells[1 + v].toDouble() - (low[v] + high[v]) / 2) / ((high[v] - low[v]) / 2);
+        for (int v = 0; v < 5; ++v) x[v] = codedValue(kVariables[v], cells[1 + v].toDouble());
         for (int m = 0; m < 3; ++m)
             cells[6 + m] =
                 QByteArray::number(evaluate(models[m], x) + (noise > 0 ? error(random) : 0), 'g', 17).replace('.', ',');
