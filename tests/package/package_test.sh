@@ -6,8 +6,7 @@
 set -uo pipefail
 build="$1"
 shift
-programs=()
-for p in "$@"; do [ -n "$p" ] && programs+=("$p"); done
+programs=("$@")
 command -v dpkg-deb >/dev/null || { echo "dpkg-deb is missing: skipped"; exit 77; }
 
 work="$(mktemp -d)"
