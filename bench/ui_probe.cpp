@@ -13,9 +13,11 @@
 // Prints one line a figure, tab-separated: name, median, low, high, unit,
 // where low and high are the 10th and 90th percentiles of the samples.
 #include "bench_folder.h"
+#include "facts.h"
 #include "host.h"
 #include "main.h"
 #include "main_mainhg.h"
+#include "station_settings.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -341,9 +343,10 @@ int main(int argc, char** argv) {
     if (mode == "startup" && argc == 3) return measureStartups(argv[0], count(argv[2]));
     if (mode == "session" && (argc == 4 || argc == 5)) {
         if (argc == 5) {
-            std::FILE* ini = std::fopen((folder.path() / "data" / "classe.ini").c_str(), "w");
-            if (!ini || std::fprintf(ini, "[classe]\nposte=banc\nserveur=%s\n", argv[4]) < 0 || std::fclose(ini) != 0)
-                fail("cannot write data/classe.ini");
+            const auto ini = folder.path() / facts::kDataFolder / facts::kStationSettingsFile;
+            QString error;
+            if (!StationSettings{"banc", "", argv[4]}.save(QString::fromStdString(ini.string()), &error))
+                fail(error.toStdString());
         }
         session.moves = count(argv[2]);
         session.trials = count(argv[3]);
