@@ -1,12 +1,10 @@
 #include "class_view.h"
 
 #include "model.h"
-#include "report.h"
 #include "session_view.h"
 
 #include <QGridLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QMouseEvent>
 #include <QScrollArea>
 #include <QTimer>
@@ -25,15 +23,6 @@ QLabel* label(double points, bool bold) {
     font.setBold(bold);
     l->setFont(font);
     return l;
-}
-
-void setCurve(QCPCurve* curve, const QVector<QPointF>& points) {
-    QVector<double> x, y;
-    for (const QPointF& p : points) {
-        x << p.x();
-        y << p.y();
-    }
-    curve->setData(x, y);
 }
 
 // Colours that stay apart on a washed-out projector.
@@ -73,7 +62,7 @@ StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     chart_->axisRect()->setAutoMargins(QCP::msNone);
     chart_->axisRect()->setMargins(QMargins(4, 4, 4, 4));
     auto* target = new QCPCurve(chart_->xAxis, chart_->yAxis);
-    setCurve(target, profilePoints(kTargetA1, kTargetA2, kTargetH));
+    setProfile(target, profilePoints(kTargetA1, kTargetA2, kTargetH));
     target->setPen(QPen(QColor(220, 0, 0), 3, Qt::DotLine));
     auto* latest = new QCPCurve(chart_->xAxis, chart_->yAxis);
     latest->setPen(QPen(QColor(0, 60, 220), 4));
@@ -134,7 +123,7 @@ void StationTile::show(const Standing& s, int rank, const Scenario& scenario) {
     if (s.session.empty())
         latest->data()->clear();
     else
-        setCurve(latest, profilePoints(s.session.back().A1, s.session.back().A2, s.session.back().H));
+        setProfile(latest, profilePoints(s.session.back().A1, s.session.back().A2, s.session.back().H));
     chart_->replot(QCustomPlot::rpQueuedReplot);
 }
 

@@ -21,8 +21,6 @@ namespace {
 
 double component(const Prediction& p, int model) { return model == 0 ? p.A1 : model == 1 ? p.A2 : p.H; }
 
-QString fr(double x) { return QLocale(QLocale::French).toString(x, 'f', 3); }
-
 }  // namespace
 
 ModelView::ModelView(const QString& polyFolder, const std::optional<Optimum>& best, QWidget* parent)
@@ -107,7 +105,7 @@ void ModelView::refresh(const std::optional<Optimum>& given) {
         QStringList real;
         for (int i = 0; i < 5; ++i)
             real << QStringLiteral("%1 = %2 %3")
-                        .arg(facts::kVariables[i].symbol, QLocale(QLocale::French).toString(best.real[i], 'f', 2),
+                        .arg(facts::kVariables[i].symbol, fr(best.real[i], 2),
                              facts::kVariables[i].unit);
         bestText_ = real.join(", ");
     } catch (const mclError&) {
@@ -130,11 +128,11 @@ void ModelView::showVersions() {
         versions_->insertRow(r);
         QStringList cells{label, "", "", state};
         if (row) {
-            cells[1] = fr(evaluateRow(*row, Setting{}));
-            cells[2] = fr(evaluateRow(*row, best_));
+            cells[1] = fr(evaluateRow(*row, Setting{}), 3);
+            cells[2] = fr(evaluateRow(*row, best_), 3);
         } else if (centre && best) {
-            cells[1] = fr(component(*centre, model));
-            cells[2] = fr(component(*best, model));
+            cells[1] = fr(component(*centre, model), 3);
+            cells[2] = fr(component(*best, model), 3);
         }
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);

@@ -8,7 +8,6 @@
 #include <QTextDocument>
 #include <QUrl>
 
-QString fr(double x, int decimals) { return QLocale(QLocale::French).toString(x, 'f', decimals); }
 
 QStringList tableTitles() {
     return {"Heure", "N°", "A (°)", "R (mm)", "L (mm)", "C (mm)", "F (bars)", "A1 (°)", "A2 (°)",

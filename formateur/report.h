@@ -24,9 +24,6 @@ enum class CsvDialect { Standard, French };
 bool writeSessionCsv(const QString& file, const std::vector<Trial>& trials, const Scenario& scenario,
                      CsvDialect dialect = CsvDialect::Standard);
 
-// A number as a French reader writes it.
-QString fr(double x, int decimals);
-
 // Column titles and cell texts shared by the window's table and the report.
 QStringList tableTitles();
 QStringList tableCells(const Trial& t, const Scenario& s);

@@ -22,8 +22,6 @@ QByteArray scenarioText(const Scenario& s) {
     return text;
 }
 
-QString fmt(double x, int decimals) { return QLocale(QLocale::French).toString(x, 'f', decimals); }
-
 // Only the ordinary layout: one "name=value" a line, with a value its field
 // can show. What is refused is said in *refusal when the name is known.
 bool applyLine(const QString& line, Scenario& s, QString* refusal) {
@@ -38,8 +36,8 @@ bool applyLine(const QString& line, Scenario& s, QString* refusal) {
         const double scaled = value * std::pow(10.0, k.decimals);
         if (value < k.minimum || value > k.maximum) {
             *refusal = QStringLiteral("%1 = %2 refusé : hors de la plage %3 à %4%5")
-                           .arg(k.key, line.mid(eq + 1).trimmed(), fmt(k.minimum, k.decimals),
-                                fmt(k.maximum, k.decimals), k.unit);
+                           .arg(k.key, line.mid(eq + 1).trimmed(), fr(k.minimum, k.decimals),
+                                fr(k.maximum, k.decimals), k.unit);
             return false;
         }
         if (std::abs(scaled - std::round(scaled)) > 1e-6) {
@@ -55,6 +53,8 @@ bool applyLine(const QString& line, Scenario& s, QString* refusal) {
 }
 
 }  // namespace
+
+QString fr(double x, int decimals) { return QLocale(QLocale::French).toString(x, 'f', decimals); }
 
 const std::vector<ScenarioField>& scenarioFields() {
     static const std::vector<ScenarioField> fields = {
@@ -141,15 +141,15 @@ QString sessionScore(const std::vector<Trial>& session, const Scenario& s) {
     if (first != session.end())
         return QStringLiteral("Pièce dans les tolérances à l'essai n° %1 pour %2 € (%3 du budget de %4 €).")
             .arg(first->count)
-            .arg(fmt(first->total(), 0))
+            .arg(fr(first->total(), 0))
             .arg(first->total() <= s.budget ? QStringLiteral("dans la limite") : QStringLiteral("au-delà"))
-            .arg(fmt(s.budget, 0));
+            .arg(fr(s.budget, 0));
     auto best = std::min_element(session.begin(), session.end(), [&](const Trial& a, const Trial& b) {
         return s.distance(a) < s.distance(b);
     });
     return QStringLiteral("Pas encore dans les tolérances. Meilleur essai n° %1 : écarts A1 %2°, A2 %3°, "
                           "H %4 mm, soit %5 fois la tolérance ; dépensé %6 € sur %7 €.")
         .arg(best->count)
-        .arg(fmt(best->deviationA1(), 2), fmt(best->deviationA2(), 2), fmt(best->deviationH(), 2),
-             fmt(s.distance(*best), 1), fmt(session.back().total(), 0), fmt(s.budget, 0));
+        .arg(fr(best->deviationA1(), 2), fr(best->deviationA2(), 2), fr(best->deviationH(), 2),
+             fr(s.distance(*best), 1), fr(session.back().total(), 0), fr(s.budget, 0));
 }

@@ -43,6 +43,9 @@ const std::vector<ScenarioField>& scenarioFields();
 QString loadScenario(const QString& path, Scenario& scenario);
 bool saveScenario(const QString& path, const Scenario& scenario);
 
+// A number as a French reader writes it.
+QString fr(double x, int decimals);
+
 enum class Verdict { InTolerance, OverBudget, OutOfTolerance };
 Verdict judge(const Trial& t, const Scenario& s);
 QString verdictText(Verdict v);

@@ -14,19 +14,23 @@
 namespace {
 
 QCPCurve* addProfile(QCustomPlot* chart, const QVector<QPointF>& points, const QPen& pen, const QString& name) {
-    QVector<double> x, y;
-    for (const QPointF& p : points) {
-        x << p.x();
-        y << p.y();
-    }
     auto* curve = new QCPCurve(chart->xAxis, chart->yAxis);
-    curve->setData(x, y);
+    setProfile(curve, points);
     curve->setPen(pen);
     curve->setName(name);
     return curve;
 }
 
 }  // namespace
+
+void setProfile(QCPCurve* curve, const QVector<QPointF>& points) {
+    QVector<double> x, y;
+    for (const QPointF& p : points) {
+        x << p.x();
+        y << p.y();
+    }
+    curve->setData(x, y);
+}
 
 void keepEqualScale(QCustomPlot* chart) {
     const QRect area = chart->axisRect()->rect();

@@ -13,12 +13,15 @@
 
 #include <vector>
 
+class QCPCurve;
 class QCustomPlot;
 class QLabel;
 class QTableWidget;
 
 // Keeps one millimetre the same length on both axes of a profile chart.
 void keepEqualScale(QCustomPlot* chart);
+// Draws a profile's points, in their order, as the curve.
+void setProfile(QCPCurve* curve, const QVector<QPointF>& points);
 
 class SessionView : public QWidget {
     Q_OBJECT

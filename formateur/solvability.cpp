@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocale>
 
 #include <nlopt.hpp>
 
@@ -33,8 +32,6 @@ void minimise(nlopt::algorithm algorithm, const ModelSnapshot& model, std::vecto
         // x holds the best point found, which is what is wanted here.
     }
 }
-
-QString fr(double x, int decimals) { return QLocale(QLocale::French).toString(x, 'f', decimals); }
 
 }  // namespace
 
