@@ -4,6 +4,7 @@
 #include "class_feed.h"
 #include "class_report.h"
 #include "class_view.h"
+#include "console_window.h"
 #include "facts.h"
 #include "station_settings.h"
 
@@ -72,7 +73,7 @@ int runClassCommand(const ClassCommand& command) {
         return ok ? 0 : 1;
     }
     window.setWindowTitle("Classe — Console du formateur");
-    window.resize(1280, 800);
+    window.resize(ConsoleWindow::kPreferredSize);
     window.show();
     if (command.snapshotPng.isEmpty()) return QApplication::exec();
     QCoreApplication::processEvents();

@@ -9,7 +9,6 @@
 
 class ClassFeed;
 class ClassView;
-class QLabel;
 
 class ClassPanel : public QWidget {
     Q_OBJECT

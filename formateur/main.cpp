@@ -39,8 +39,10 @@ int main(int argc, char* argv[]) {
                                        "FICHIER.csv");
     const QCommandLineOption optimum("optimum", "Affiche le meilleur réglage en JSON et quitte.");
     const QCommandLineOption snapshot("snapshot", "Enregistre une image de la fenêtre et quitte.", "FICHIER.png");
-    const QCommandLineOption size("taille", "Taille de la fenêtre pour --snapshot (1280x800 par défaut).", "LxH",
-                                  "1280x800");
+    const QString preferred = QStringLiteral("%1x%2").arg(ConsoleWindow::kPreferredSize.width())
+                                  .arg(ConsoleWindow::kPreferredSize.height());
+    const QCommandLineOption size("taille", "Taille de la fenêtre pour --snapshot (" + preferred + " par défaut).",
+                                  "LxH", preferred);
     const QCommandLineOption tab("onglet", "Onglet montré à l'ouverture (Session, Modèle, Classe).", "NOM");
     const QCommandLineOption initClasse("init-classe", "Crée ou met à jour la base de la classe et quitte.", "URI");
     const QCommandLineOption classe("classe", "Montre tous les postes de la classe ; avec --report ou --csv, "

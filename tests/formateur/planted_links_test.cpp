@@ -41,8 +41,7 @@ TEST(PlantedLinks, TheConsoleNeverWritesThroughAnotherUsersLink) {
     for (const char* name : {"", "/trainer.profile", "/scenario.ini"})
         ASSERT_EQ(::chown(QFile::encodeName(dir.path() + name).constData(), trainer->pw_uid, trainer->pw_gid), 0);
     ::chmod(QFile::encodeName(profile).constData(), 0600);
-    for (const char* link : {"scenario.ini.bad"})
-        ASSERT_TRUE(QFile::link(profile, dir.filePath(link)));
+    ASSERT_TRUE(QFile::link(profile, dir.filePath("scenario.ini.bad")));
 
     pid_t pid = ::fork();
     if (pid == 0) {
