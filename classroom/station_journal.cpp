@@ -242,6 +242,17 @@ std::optional<std::vector<JournalEntry>> StationJournal::entries(qint64 afterId,
     return select(QStringLiteral("rowid > ? ORDER BY rowid LIMIT ?"), {afterId, limit > 0 ? limit : -1}, error);
 }
 
+std::optional<qint64> StationJournal::latestSessionStart(QString* error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    if (!q.exec("SELECT coalesce(max(rowid), 0) FROM essais "
+                "WHERE session IS NOT (SELECT session FROM essais ORDER BY rowid DESC LIMIT 1)") ||
+        !q.next()) {
+        *error = describe(path_, q.lastError());
+        return std::nullopt;
+    }
+    return q.value(0).toLongLong();
+}
+
 std::optional<std::vector<JournalEntry>> StationJournal::unsent(int limit, QString* error) {
     return select(QStringLiteral("envoye = 0 ORDER BY rowid LIMIT ?"), {limit}, error);
 }

@@ -80,6 +80,9 @@ public:
     bool append(const std::vector<JournalRow>& rows, QString* error);
     // Rows after the entry id, oldest first (at most limit of them, all when 0).
     std::optional<std::vector<JournalEntry>> entries(qint64 afterId, QString* error, int limit = 0);
+    // The id just before the latest session's rows, after any other
+    // session's: a reader of that session alone starts there (0 when empty).
+    std::optional<qint64> latestSessionStart(QString* error);
     // The oldest rows not yet in the class database.
     std::optional<std::vector<JournalEntry>> unsent(int limit, QString* error);
     bool markSent(const std::vector<JournalEntry>& sent, QString* error);

@@ -22,7 +22,9 @@ void JournalFollower::poll() {
             return report(error);
         }
     }
-    const auto entries = journal_.entries(lastId_, &error);
+    // Only the latest session is kept: the first read starts there.
+    const auto start = lastId_ > 0 ? std::optional<qint64>(lastId_) : journal_.latestSessionStart(&error);
+    const auto entries = start ? journal_.entries(*start, &error) : std::nullopt;
     if (!entries) {
         journal_.close();  // opened again at the next poll, once the cause is gone
         journalFailed_ = true;

@@ -1,6 +1,6 @@
 // The station's journal as the console follows it: data/journal.sqlite, which
-// the simulator writes a row a trial, read from the start (trials made before
-// the console was opened included) and then polled for new rows. It also says,
+// the simulator writes a row a trial, its latest session read (trials made
+// before the console was opened included) and then polled for new rows. It also says,
 // once each time it changes, whether the station reaches the class server.
 #pragma once
 

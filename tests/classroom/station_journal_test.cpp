@@ -92,6 +92,18 @@ TEST(StationJournal, KeepsRowsWholeInOrderAndTracksWhatWasSent) {
     EXPECT_EQ(status->pending, 1);
 }
 
+TEST(StationJournal, TheLatestSessionStartsAfterAnyOtherSessionsRow) {
+    QTemporaryDir dir;
+    StationJournal journal(dir.filePath("journal.sqlite"));
+    QString error;
+    ASSERT_TRUE(journal.open(&error)) << error.toStdString();
+    EXPECT_EQ(journal.latestSessionStart(&error), 0);
+    ASSERT_TRUE(journal.append({sampleRow("s-1", 1), sampleRow("s-1", 2)}, &error));
+    EXPECT_EQ(journal.latestSessionStart(&error), 0);
+    ASSERT_TRUE(journal.append({sampleRow("s-2", 1), sampleRow("s-1", 3), sampleRow("s-2", 2)}, &error));
+    EXPECT_EQ(journal.latestSessionStart(&error), 4);
+}
+
 TEST(StationJournal, ImportsTheOldCsvOnceAndLeavesItAsItWas) {
     QTemporaryDir dir;
     const QByteArray csv =
