@@ -90,8 +90,7 @@ std::vector<mxArray> mclCallFunction(const mclMainInfo& info, const std::string&
     if (nlhs < 0) mlfError("Nombre de sorties négatif.");
     // Checked before the outputs are made room for: a count in the millions
     // would take gigabytes first.
-    if (entry->outputs >= 0 && nlhs > entry->outputs)
-        mlfError(mclTooManyMessage(entry->name, "outputs", entry->outputs));
+    mclCheckArgumentCounts(entry->name, nlhs, entry->outputs, 0, -1);
     if (entry->outputs < 0 && nlhs > kMostListedOutputs)
         mlfError("La fonction « " + name + " » donne au plus " + std::to_string(kMostListedOutputs) + " sorties, " +
                  std::to_string(nlhs) + " demandées.");
