@@ -370,7 +370,7 @@ WriteResult appendToFile(const std::string& path, const std::string& text) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return result(WriteStatus::Refused, inQuotes(target) + " n'est pas un fichier ordinaire : il n'est pas écrit.");
-    if (!writeAll(fd.get(), text) || ::fsync(fd.get()) != 0)
+    if (!text.empty() && (!writeAll(fd.get(), text) || ::fsync(fd.get()) != 0))
         return result(WriteStatus::Failed, "L'écriture dans " + inQuotes(target) + " a échoué : " + std::strerror(errno) + ".");
     return result(WriteStatus::Written);
 }

@@ -86,7 +86,8 @@ private:
 };
 
 // Appends the text in one write and syncs it; the file is created with the
-// umask's mode when missing. A link that is not the user's is refused.
+// umask's mode when missing. A link that is not the user's is refused. An
+// empty text only makes sure the file can be appended to: nothing to sync.
 WriteResult appendToFile(const std::string& path, const std::string& text);
 
 // Sets aside lines that a program could not use: a new file beside path,

@@ -33,6 +33,9 @@ struct OpenFile {
     bool writing = false;
     std::string pending;
     std::unique_ptr<file_safety::Replacement> replacement;
+    // An append's target from the root, as it was when opened: a later change
+    // of folder does not move it.
+    std::string appendPath;
     // Opening order, so that a failed group of accesses closes what it opened.
     unsigned long long serial = 0;
 };
@@ -274,7 +277,8 @@ mxArray mlfFopen(const mxArray& nameValue, const std::optional<mxArray>& modeVal
             file.replacement = std::make_unique<file_safety::Replacement>(shownPath(name));
             opened = file.replacement->opened();
         } else {
-            opened = file_safety::appendToFile(shownPath(name), {});
+            file.appendPath = shownPath(name);
+            opened = file_safety::appendToFile(file.appendPath, {});
         }
         if (opened.status == file_safety::WriteStatus::Refused) throw mclError(opened.error);
         if (!opened.ok()) return mxArray::scalar(-1);
@@ -295,7 +299,7 @@ mxArray mlfFclose(const mxArray& id) {
     if (!closing.writing) return mxArray::scalar(0);
     file_safety::WriteResult written =
         closing.replacement ? closing.replacement->commit(closing.pending)
-                            : file_safety::appendToFile(shownPath(closing.name), closing.pending);
+                            : file_safety::appendToFile(closing.appendPath, closing.pending);
     if (!written.ok()) throw mclError(written.error);
     return mxArray::scalar(0);
 }

@@ -133,6 +133,18 @@ TEST_F(Files, ReplacementTakesEffectOnlyAtClosing) {
     EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
 }
 
+TEST_F(Files, AnAppendGoesToTheFileOpenedWhateverTheFolderAtClosing) {
+    put("journal", "1 ");
+    fs::create_directory("elsewhere");
+    mxArray id = mlfFopen(text("journal"), text("a"));
+    mlfNCd(text("elsewhere"));
+    mlfNFprintf(id, text("%d "), mxArray::scalar(2));
+    mlfFclose(id);
+    mlfNCd(text(".."));
+    EXPECT_EQ(get("journal"), "1 2 ");
+    EXPECT_FALSE(fs::exists("elsewhere/journal"));
+}
+
 TEST_F(Files, BadIdsAndUnwritableFoldersRaiseClearErrors) {
     fs::create_directory("locked");
     fs::permissions("locked", fs::perms::owner_read | fs::perms::owner_exec);
