@@ -13,10 +13,8 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -266,8 +264,11 @@ mxArray mlfFopen(const mxArray& nameValue, const std::optional<mxArray>& modeVal
         // one failed open; the full path is worked out only for a message.
         file_safety::ReadResult read = file_safety::readRegularFile(name);
         if (read.status == file_safety::ReadStatus::Refused) {
-            std::string shown = file_safety::readRegularFile(shownPath(name)).error;
-            throw mclError(shown.empty() ? read.error : shown);
+            // The message names the file « name »; it shows the full path instead.
+            const std::string quoted = "« " + name + " »";
+            if (read.error.compare(0, quoted.size(), quoted) == 0)
+                read.error.replace(0, quoted.size(), "« " + shownPath(name) + " »");
+            throw mclError(read.error);
         }
         if (read.status != file_safety::ReadStatus::Read) return mxArray::scalar(-1);
         file.content = std::move(read.content);
