@@ -1,5 +1,6 @@
 #include "morvane_a1.h"
 
+#include "facts.h"
 #include "file_safety.h"
 #include "graphics.h"
 #include "window_position.h"
@@ -71,7 +72,7 @@ struct Constants {
     mxArray messagePosition = mxArray::row({0.2, 0.15, 0.5, 0.1});
     // Messages that name a field or a count are longer: the full width.
     mxArray longMessagePosition = mxArray::row({0.05, 0.15, 0.9, 0.1});
-    mxArray poly = t("poly"), parent = t(".."), w = t("w"), writeFormat = t("%f \\t"),
+    mxArray poly = t(facts::kCoefficientFolder), parent = t(".."), w = t("w"), writeFormat = t("%f \\t"),
             readFormat = t("%f");
     mxArray pauseSeconds = n(2);
 };
@@ -93,7 +94,8 @@ void showMessage(const mxArray& text, const mxArray& position) {
 void buildWindow() {
     const Constants& K = k.get();
     // What an interrupted save of this model left behind, beside the file and its history.
-    for (const char* folder : {"poly", "poly/historique"})
+    const std::string poly = facts::kCoefficientFolder;
+    for (const std::string& folder : {poly, poly + "/" + file_safety::kHistoryFolder})
         file_safety::removeStaleTemporaries(folder, K.file.toUtf8());
     mlfNClose(K.all);
     mxArray h_fig = mlfNFigure({K.Name, K.windowName, K.Position, windowPosition(), K.NumberTitle, K.off,
