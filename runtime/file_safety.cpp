@@ -213,8 +213,16 @@ WriteResult historyFolder(const std::string& polyFolder, std::string& folder) {
 
 void removeStaleTemporaries(const std::string& folder, const std::string& name) {
     static std::mutex mutex;
-    static std::set<std::string> done;
+    static std::set<std::string> seen, done;
+    // The folder as given, from the root, is checked first: resolving its
+    // links costs a look at every step of the path, once is enough.
     std::error_code ec;
+    fs::path absolute = fs::absolute(folder, ec);
+    std::string given = (ec ? folder : absolute.string()) + '\n' + name;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!seen.insert(given).second) return;
+    }
     std::string key = fs::weakly_canonical(folder, ec).string() + '\n' + name;
     {
         std::lock_guard<std::mutex> lock(mutex);
