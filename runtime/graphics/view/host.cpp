@@ -144,11 +144,11 @@ int playScript(QApplication& app, std::istream& script, QtView& view, const mclM
 int saveSnapshot(QApplication& app, const QtView& view, const std::string& file) {
     int status = 1;
     QTimer::singleShot(0, [&] {
-        auto figure = view.tree().currentFigure();
-        if (figure && view.window(*figure)->snapshot().save(qtText(file)))
+        std::string error = saveCurrentSnapshot(view, file);
+        if (error.empty())
             status = 0;
         else
-            std::cerr << "Image « " << file << " » non enregistrée." << std::endl;
+            std::cerr << error << std::endl;
         QCoreApplication::quit();
     });
     app.exec();

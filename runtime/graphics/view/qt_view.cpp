@@ -1,5 +1,7 @@
 #include "qt_view.h"
 
+#include "qt_text.h"
+
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QScreen>
@@ -85,6 +87,12 @@ void serveEventsFor(double seconds, QEventLoop::ProcessEventsFlags flags) {
     QEventLoop loop;
     QTimer::singleShot(static_cast<int>(std::lround(milliseconds)), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec(flags);
+}
+
+std::string saveCurrentSnapshot(const QtView& view, const std::string& file) {
+    auto figure = view.tree().currentFigure();
+    if (figure && view.window(*figure)->snapshot().save(qtText(file))) return {};
+    return "Image « " + file + " » non enregistrée.";
 }
 
 FigureWindow* QtView::window(double figure) const {

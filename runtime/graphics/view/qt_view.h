@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <map>
+#include <string>
 
 namespace graphics {
 
@@ -48,5 +49,9 @@ private:
 // Serves the events that the flags let through for so many seconds, on a
 // precise timer; longer than a timer holds (24 days) is cut to that.
 void serveEventsFor(double seconds, QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
+
+// Saves the picture of the current figure's window to the file: empty when
+// done, else the message that says it was not.
+std::string saveCurrentSnapshot(const QtView& view, const std::string& file);
 
 }  // namespace graphics

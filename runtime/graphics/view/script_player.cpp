@@ -63,8 +63,8 @@ void ScriptPlayer::run(const ScriptCommand& command) {
         for (const auto& line : dumpWindow(view_.tree(), currentWindow())) out_ << line << '\n';
         break;
     case Kind::Snapshot:
-        if (!view_.window(currentWindow())->snapshot().save(qtText(command.text)))
-            throw mclError("Image « " + command.text + " » non enregistrée.");
+        currentWindow();  // none: said as for the other commands
+        if (std::string error = saveCurrentSnapshot(view_, command.text); !error.empty()) throw mclError(error);
         break;
     case Kind::Wait: serveEventsFor(command.number); break;
     }
