@@ -26,14 +26,13 @@ QString summaryPage(const std::vector<Standing>& ranking, std::size_t rows, cons
     QString html = QStringLiteral(
                        "<h1>Rapport de la classe</h1>"
                        "<p>Édité le %1. %2 poste(s), %3 essai(s) en tout.<br>"
-                       "Cible : A1 = 135°, A2 = 135°, H = 30,44 mm. Tolérances : ±%4°, ±%5°, ±%6 mm. "
-                       "Budget : %7 €.<br>Classement : d'abord les postes dans les tolérances, au plus petit "
+                       "%4 €.<br>Classement : d'abord les postes dans les tolérances, au plus petit "
                        "nombre d'essais puis au moindre coût ; ensuite les autres, au plus près de la cible. "
                        "Chaque poste est jugé sur sa dernière session.</p>")
                        .arg(QLocale(QLocale::French).toString(QDateTime::currentDateTime(), "d MMMM yyyy à HH:mm"))
                        .arg(ranking.size())
                        .arg(rows)
-                       .arg(fr(s.toleranceA1, 2), fr(s.toleranceA2, 2), fr(s.toleranceH, 2), fr(s.budget, 0));
+                       .arg(exerciseText(s));
     html += "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"3\">";
     html += row({"Rang", "Poste", "Stagiaire", "Essais", "Coût (€)", "Meilleur écart (× tolérance)",
                  "Dans les tolérances"},
@@ -99,15 +98,10 @@ bool writeClassReportPdf(const QString& file, const std::map<QString, std::vecto
     pdf.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&pdf);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                         QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
-        writer.setResolution(200);
-        writer.setTitle("Rapport de la classe");
+        setReportPage(writer, "Rapport de la classe");
         doc.print(&writer);
     }
-    QSaveFile out(file);
-    return !pdf.data().isEmpty() && out.open(QIODevice::WriteOnly) && out.write(pdf.data()) == pdf.data().size() &&
-           out.commit();
+    return !pdf.data().isEmpty() && saveWhole(file, pdf.data());
 }
 
 bool writeClassCsv(const QString& file, const std::vector<Trial>& rows, const Scenario& scenario) {
@@ -123,6 +117,5 @@ bool writeClassCsv(const QString& file, const std::vector<Trial>& rows, const Sc
                  verdictText(judge(t, scenario)))
                     .toUtf8() +
                 '\n';
-    QSaveFile out(file);
-    return out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit();
+    return saveWhole(file, text);
 }

@@ -9,6 +9,23 @@
 #include <QUrl>
 
 
+QString exerciseText(const Scenario& s) {
+    return QStringLiteral("Cible : A1 = 135°, A2 = 135°, H = 30,44 mm. Tolérances : ±%1°, ±%2°, ±%3 mm. Budget : %4")
+        .arg(fr(s.toleranceA1, 2), fr(s.toleranceA2, 2), fr(s.toleranceH, 2), fr(s.budget, 0));
+}
+
+void setReportPage(QPdfWriter& writer, const QString& title) {
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12),
+                                     QPageLayout::Millimeter));
+    writer.setResolution(200);
+    writer.setTitle(title);
+}
+
+bool saveWhole(const QString& file, const QByteArray& text) {
+    QSaveFile out(file);
+    return out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit();
+}
+
 QStringList tableTitles() {
     return {"Heure", "N°", "A (°)", "R (mm)", "L (mm)", "C (mm)", "F (bars)", "A1 (°)", "A2 (°)",
             "H (mm)", "Écart A1", "Écart A2", "Écart H", "Outillage (€)", "Réglage (€)", "Total (€)",
@@ -39,11 +56,10 @@ QString reportHtml(const SessionReport& r, std::size_t skipped) {
     // Landscape: the chart beside the texts, the table across the page below.
     QString html = QStringLiteral(
                        "<h2>Console du formateur — rapport de session</h2>"
-                       "<table width=\"100%\"><tr><td width=\"45%\"><img src=\"chart\" width=\"%7\"></td>"
+                       "<table width=\"100%\"><tr><td width=\"45%\"><img src=\"chart\" width=\"%4\"></td>"
                        "<td>"
-                       "<p>Cible : A1 = 135°, A2 = 135°, H = 30,44 mm. Tolérances : ±%1°, ±%2°, ±%3 mm. "
-                       "Budget : %4\u00A0€.<br>Édité le %5.</p><p><b>%6</b></p>")
-                       .arg(fr(s.toleranceA1, 2), fr(s.toleranceA2, 2), fr(s.toleranceH, 2), fr(s.budget, 0),
+                       "<p>%1\u00A0€.<br>Édité le %2.</p><p><b>%3</b></p>")
+                       .arg(exerciseText(s),
                             QLocale(QLocale::French).toString(QDateTime::currentDateTime(), "d MMMM yyyy à HH:mm"),
                             unbreakable(r.score).toHtmlEscaped(),
                             QString::number(qRound(r.chart.width() / r.chart.devicePixelRatio())));
@@ -72,10 +88,7 @@ QString reportHtml(const SessionReport& r, std::size_t skipped) {
 
 bool writeReportPdf(const QString& file, const SessionReport& r) {
     QPdfWriter writer(file);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12),
-                                     QPageLayout::Millimeter));
-    writer.setResolution(200);
-    writer.setTitle("Rapport de session");
+    setReportPage(writer, "Rapport de session");
     // The document lays out in points; it is scaled to the page's pixels.
     const double scale = writer.resolution() / 72.0;
     const QSizeF page = writer.pageLayout().paintRectPixels(writer.resolution()).size() / scale;
@@ -113,6 +126,5 @@ bool writeSessionCsv(const QString& file, const std::vector<Trial>& trials, cons
     QByteArray text = french ? QByteArray("\xEF\xBB\xBF") : QByteArray();
     text += line(csvColumns() << "verdict");
     for (const Trial& t : trials) text += line(csvFields(t) << verdictText(judge(t, scenario)));
-    QSaveFile out(file);
-    return out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit();
+    return saveWhole(file, text);
 }

@@ -10,6 +10,8 @@
 
 #include <vector>
 
+class QPdfWriter;
+
 struct SessionReport {
     std::vector<Trial> trials;
     Scenario scenario;
@@ -23,6 +25,14 @@ bool writeReportPdf(const QString& file, const SessionReport& report);
 enum class CsvDialect { Standard, French };
 bool writeSessionCsv(const QString& file, const std::vector<Trial>& trials, const Scenario& scenario,
                      CsvDialect dialect = CsvDialect::Standard);
+
+// For the reports' heads: the target, the tolerances and the budget's
+// figure, without its euro sign.
+QString exerciseText(const Scenario& s);
+// The reports' page: A4 landscape, 12 mm margins, 200 dots an inch.
+void setReportPage(QPdfWriter& writer, const QString& title);
+// Writes the whole text or leaves the file as it was.
+bool saveWhole(const QString& file, const QByteArray& text);
 
 // Column titles and cell texts shared by the window's table and the report.
 QStringList tableTitles();
