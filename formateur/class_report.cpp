@@ -8,7 +8,6 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QTextDocument>
 #include <QUrl>
 

@@ -149,7 +149,9 @@ TEST_F(Files, BadIdsAndUnwritableFoldersRaiseClearErrors) {
     fs::create_directory("locked");
     fs::permissions("locked", fs::perms::owner_read | fs::perms::owner_exec);
     mxArray id = mlfFopen(text("locked/x"), text("w"));
-    if (::geteuid() != 0) EXPECT_EQ(id.at(0), -1);  // root writes anywhere
+    if (::geteuid() != 0) {  // root writes anywhere
+        EXPECT_EQ(id.at(0), -1);
+    }
     try {
         mlfNFprintf(mxArray::scalar(-1), text("%f "), mxArray::scalar(1));
         FAIL();
