@@ -28,8 +28,10 @@ poll() {
 }
 
 # The server picks a free display and writes its number when it is ready, so
-# that runs side by side never share one.
-Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp >"$work/display" 2>/dev/null &
+# that runs side by side never share one. It never resets: by default it
+# resets when its last client leaves (the readiness probe below), and a
+# program that connects during the reset is refused.
+Xvfb -displayfd 1 -noreset -screen 0 1280x1024x24 -nolisten tcp >"$work/display" 2>/dev/null &
 xvfb=$!
 poll "[ -s '$work/display' ]"
 export DISPLAY=":$(head -1 "$work/display")"
