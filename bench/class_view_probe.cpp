@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         st.session = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        st.worker = std::make_unique<Replication>(st.journal->path(), conninfo);
+        st.worker = std::make_unique<Replication>(st.journal->path(), conninfo, st.journal->path() + ".ini", st.session);
         st.worker->start();
     }
 

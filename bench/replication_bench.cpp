@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
@@ -82,7 +83,7 @@ int main(int argc, char** argv) {
     clock.start();
     std::vector<std::unique_ptr<Replication>> workers;
     for (const QString& path : journals) {
-        workers.push_back(std::make_unique<Replication>(path, conninfo));
+        workers.push_back(std::make_unique<Replication>(path, conninfo, path + ".ini", QFileInfo(path).baseName()));
         workers.back()->start();
     }
     const int expected = before + kStations * kTrials;

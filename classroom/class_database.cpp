@@ -1,5 +1,6 @@
 #include "class_database.h"
 
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -40,15 +41,35 @@ END $$)",
     "CREATE TRIGGER essais_notifie AFTER INSERT ON essais FOR EACH ROW EXECUTE FUNCTION essais_notifie()",
 };
 
+// Version 2: the installation that sent each row, the roster of the stations
+// the trainer expects, and each station's latest sign of life, which it gives
+// through a function so that it touches nothing else.
+const char* const kSchemaV2[] = {
+    "ALTER TABLE essais ADD COLUMN installation text NOT NULL DEFAULT ''",
+    "CREATE TABLE postes (nom text PRIMARY KEY)",
+    R"(CREATE TABLE contacts (
+  poste text NOT NULL, installation text NOT NULL, ouvert boolean NOT NULL,
+  vu timestamptz NOT NULL DEFAULT now(),
+  PRIMARY KEY (poste, installation)))",
+    R"(CREATE FUNCTION signale_poste(p text, i text, o boolean) RETURNS void
+LANGUAGE sql SECURITY DEFINER SET search_path = pg_catalog, public AS $$
+  INSERT INTO contacts (poste, installation, ouvert) VALUES (p, i, o)
+  ON CONFLICT (poste, installation) DO UPDATE SET ouvert = excluded.ouvert, vu = now()
+$$)",
+};
+
 // What every run makes sure of, whatever the version.
 const char* const kAccess[] = {
     R"(DO $$ BEGIN
   IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'pliage_poste') THEN CREATE ROLE pliage_poste NOLOGIN; END IF;
   IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'pliage_formateur') THEN CREATE ROLE pliage_formateur NOLOGIN; END IF;
 END $$)",
-    "REVOKE ALL ON essais, version_schema FROM PUBLIC",
+    "REVOKE ALL ON essais, version_schema, postes, contacts FROM PUBLIC",
+    "REVOKE ALL ON FUNCTION signale_poste(text, text, boolean) FROM PUBLIC",
     "GRANT INSERT ON essais TO pliage_poste",
-    "GRANT SELECT ON essais, version_schema TO pliage_formateur",
+    "GRANT EXECUTE ON FUNCTION signale_poste(text, text, boolean) TO pliage_poste",
+    "GRANT SELECT ON essais, version_schema, contacts TO pliage_formateur",
+    "GRANT SELECT, INSERT, DELETE ON postes TO pliage_formateur",
 };
 
 }  // namespace
@@ -118,7 +139,42 @@ QString ClassServer::label() const {
 
 QString sqlErrorText(const QSqlError& e) {
     const QString text = e.databaseText().trimmed();
-    return text.isEmpty() ? e.text().trimmed() : text;
+    return frenchServerReason(text.isEmpty() ? e.text().trimmed() : text);
+}
+
+QString frenchServerReason(const QString& message) {
+    // libpq speaks English whatever the desktop's language: its usual
+    // messages are said again in French, the others kept after a French lead.
+    static const std::pair<QRegularExpression, QString> kKnown[] = {
+        {QRegularExpression(R"re(password authentication failed for user "([^"]*)")re"),
+         QStringLiteral("mot de passe refusé pour l'utilisateur « \\1 » : vérifiez celui de ~/.pgpass")},
+        {QRegularExpression(R"re(no password supplied)re"),
+         QStringLiteral("aucun mot de passe : mettez celui du poste dans ~/.pgpass")},
+        {QRegularExpression(R"re(server at "([^"]*)", port (\d+) failed: Connection refused)re"),
+         QStringLiteral("le serveur \\1, port \\2, refuse la connexion (est-il démarré ?)")},
+        {QRegularExpression(R"re(Connection refused)re"), QStringLiteral("le serveur refuse la connexion (est-il démarré ?)")},
+        {QRegularExpression(R"re(could not translate host name "([^"]*)")re"),
+         QStringLiteral("nom de serveur « \\1 » inconnu sur le réseau")},
+        {QRegularExpression(R"re(timeout expired|timed out)re"), QStringLiteral("le serveur ne répond pas (délai dépassé)")},
+        {QRegularExpression(R"re(No route to host|Network is unreachable)re"), QStringLiteral("réseau injoignable")},
+        {QRegularExpression(R"re(database "([^"]*)" does not exist)re"), QStringLiteral("la base « \\1 » n'existe pas")},
+        {QRegularExpression(R"re(role "([^"]*)" does not exist)re"),
+         QStringLiteral("l'utilisateur « \\1 » n'existe pas sur le serveur")},
+        {QRegularExpression(R"re(no pg_hba\.conf entry)re"),
+         QStringLiteral("le serveur n'accepte pas ce poste (pg_hba.conf)")},
+        {QRegularExpression(R"re(server closed the connection unexpectedly|terminating connection)re"),
+         QStringLiteral("le serveur a coupé la connexion")},
+        {QRegularExpression(R"re(permission denied for (\w+) (\S+))re"),
+         QStringLiteral("droits insuffisants sur « \\2 »")},
+    };
+    for (const auto& [pattern, french] : kKnown) {
+        const QRegularExpressionMatch m = pattern.match(message);
+        if (!m.hasMatch()) continue;
+        QString out = french;
+        for (int i = 1; i <= m.lastCapturedIndex(); ++i) out.replace(QStringLiteral("\\%1").arg(i), m.captured(i));
+        return out;
+    }
+    return message.isEmpty() ? QStringLiteral("raison inconnue") : QStringLiteral("réponse du serveur : ") + message;
 }
 
 bool openClassDatabase(QSqlDatabase& db, const ClassServer& server, QString* error) {
@@ -160,6 +216,8 @@ QString initClassDatabase(const QString& conninfo, bool* ok) {
             }
             if (done && found < 1)
                 for (const char* sql : kSchemaV1) done = done && run(sql);
+            if (done && found < 2)
+                for (const char* sql : kSchemaV2) done = done && run(sql);
             for (const char* sql : kAccess) done = done && run(sql);
             if (done && found < kClassSchemaVersion)
                 done = run("DELETE FROM version_schema") &&

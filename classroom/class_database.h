@@ -12,7 +12,7 @@
 #include <vector>
 
 // The schema version this program makes and understands.
-constexpr int kClassSchemaVersion = 1;
+constexpr int kClassSchemaVersion = 2;
 
 // Where the class database is: a libpq URI or key=value string, split into
 // what Qt's PostgreSQL driver takes. Passwords come from libpq's own sources
@@ -29,8 +29,10 @@ struct ClassServer {
     QString label() const;
 };
 
-// What the server said, else Qt's own words.
+// What the server said, else Qt's own words, in French.
 QString sqlErrorText(const QSqlError& e);
+// A message of the server or of its client library, in French where it is a known one.
+QString frenchServerReason(const QString& message);
 
 // Opens the connection; the message says in French what went wrong.
 bool openClassDatabase(QSqlDatabase& db, const ClassServer& server, QString* error);

@@ -2,8 +2,11 @@
 
 #include "class_database.h"
 #include "station_journal.h"
+#include "station_settings.h"
 
+#include <QElapsedTimer>
 #include <QSqlDriver>
+#include <QSqlQuery>
 #include <QTimer>
 
 #include <libpq-fe.h>
@@ -76,9 +79,21 @@ private:
             // class database keeps the copy it has.
             journal_.markSent(*rows, &error);
         }
+        signOfLife(db, !owner_.finishing_);
         report(true, {});
         retryMs_ = 0;
         timer_.start(kIdlePollMs);
+    }
+
+    // A class database without signs of life (an older one) refuses it: the rows are what matters.
+    void signOfLife(QSqlDatabase& db, bool running) {
+        if (running && lastSign_.isValid() && lastSign_.elapsed() < Replication::kSignOfLifeMs) return;
+        QSqlQuery q(db);
+        q.prepare("SELECT signale_poste(?, ?, ?)");
+        q.addBindValue(StationSettings::load(owner_.settingsPath_).poste);
+        q.addBindValue(owner_.installation_);
+        q.addBindValue(running);
+        if (q.exec()) lastSign_.start();
     }
 
     // New rows: sent at once unless the server is being waited for.
@@ -112,11 +127,17 @@ private:
     QObject context_;
     QTimer timer_;
     int retryMs_ = 0;
+    QElapsedTimer lastSign_;
     std::optional<std::pair<bool, QString>> reported_;
 };
 
-Replication::Replication(QString journalPath, QString serveur, QObject* parent)
-    : QThread(parent), journalPath_(std::move(journalPath)), serveur_(std::move(serveur)) {}
+Replication::Replication(QString journalPath, QString serveur, QString settingsPath, QString installation,
+                         QObject* parent)
+    : QThread(parent),
+      journalPath_(std::move(journalPath)),
+      serveur_(std::move(serveur)),
+      settingsPath_(std::move(settingsPath)),
+      installation_(std::move(installation)) {}
 
 Replication::~Replication() { stop(); }
 

@@ -2,7 +2,10 @@
 // go in the journal's order, each keyed by (poste, session, numero), and are
 // marked sent only once the class database has them. While the server cannot
 // be reached the rows wait in the journal and the worker tries again, less
-// and less often; what it found is kept in the journal for the console.
+// and less often; what it found is kept in the journal for the console. While
+// it runs, the station gives the server a sign of life now and then, and says
+// when it ends, so that the class view tells a closed simulator from one that
+// cannot reach the server.
 #pragma once
 
 #include <QMutex>
@@ -16,8 +19,11 @@ typedef struct pg_cancel PGcancel;
 class Replication : public QThread {
     Q_OBJECT
 public:
-    // journalPath: data/journal.sqlite; serveur: the libpq connection string.
-    Replication(QString journalPath, QString serveur, QObject* parent = nullptr);
+    // journalPath: data/journal.sqlite; serveur: the libpq connection string;
+    // settingsPath: data/classe.ini, for the station's current name;
+    // installation: the installation's identifier.
+    Replication(QString journalPath, QString serveur, QString settingsPath, QString installation,
+                QObject* parent = nullptr);
     // Stops the worker as stop() does.
     ~Replication() override;
 
@@ -31,6 +37,8 @@ public:
     static constexpr int kLongestRetryMs = 10'000;
     // How long stop() lets the worker send what waits.
     static constexpr int kLastSendMs = 2'000;
+    // How often a running station gives a sign of life.
+    static constexpr int kSignOfLifeMs = 10'000;
 
 signals:
     void appended();
@@ -42,7 +50,7 @@ private:
     friend class ReplicationWorker;
     void setCancel(PGcancel* cancel);
 
-    QString journalPath_, serveur_;
+    QString journalPath_, serveur_, settingsPath_, installation_;
     QMutex cancelMutex_;
     PGcancel* cancel_ = nullptr;
     std::atomic<bool> finishing_{false}, stopping_{false};

@@ -39,6 +39,7 @@ CREATE TABLE essais (
   a1 REAL NOT NULL, a2 REAL NOT NULL, h REAL NOT NULL,
   cout_outillage REAL NOT NULL, cout_reglage REAL NOT NULL,
   nb_essais INTEGER NOT NULL, facture INTEGER NOT NULL,
+  installation TEXT NOT NULL DEFAULT '',
   envoye INTEGER NOT NULL DEFAULT 0,
   PRIMARY KEY (session, numero)))";
 
@@ -70,19 +71,19 @@ bool JournalRow::operator==(const JournalRow& o) const {
     return poste == o.poste && stagiaire == o.stagiaire && session == o.session && numero == o.numero &&
            heure == o.heure && a == o.a && r == o.r && l == o.l && c == o.c && f == o.f && a1 == o.a1 &&
            a2 == o.a2 && h == o.h && cout_outillage == o.cout_outillage && cout_reglage == o.cout_reglage &&
-           nb_essais == o.nb_essais && facture == o.facture;
+           nb_essais == o.nb_essais && facture == o.facture && installation == o.installation;
 }
 
 QStringList journalColumns() {
     return {"poste", "stagiaire", "session", "numero", "heure", "a", "r", "l", "c", "f", "a1", "a2", "h",
-            "cout_outillage", "cout_reglage", "nb_essais", "facture"};
+            "cout_outillage", "cout_reglage", "nb_essais", "facture", "installation"};
 }
 
 QVariantList journalValues(const JournalRow& r) {
     // An empty text is stored as one, not as NULL.
     auto text = [](const QString& s) { return QVariant(s.isNull() ? QString("") : s); };
     return {text(r.poste), text(r.stagiaire), text(r.session), r.numero, r.heure, r.a, r.r, r.l, r.c, r.f, r.a1, r.a2, r.h,
-            r.cout_outillage, r.cout_reglage, r.nb_essais, r.facture};
+            r.cout_outillage, r.cout_reglage, r.nb_essais, r.facture, text(r.installation)};
 }
 
 JournalRow journalRowAt(const QSqlQuery& q, int firstColumn) {
@@ -97,6 +98,7 @@ JournalRow journalRowAt(const QSqlQuery& q, int firstColumn) {
     for (int i = 0; i < 10; ++i) *numbers[i] = v(5 + i).toDouble();
     r.nb_essais = v(15).toInt();
     r.facture = v(16).toInt();
+    r.installation = v(17).toString();
     return r;
 }
 
@@ -183,11 +185,26 @@ bool StationJournal::createSchema(const QString& importPoste, QString* error) {
         q.exec("ROLLBACK");
         return false;
     };
+    // A journal from before installations were named gets the column, once
+    // whichever program opens it first.
+    auto addInstallationColumn = [&](QSqlQuery& q) {
+        auto missing = [&] {
+            return q.exec("SELECT count(*) FROM pragma_table_info('essais') WHERE name = 'installation'") &&
+                   q.next() && q.value(0).toInt() == 0;
+        };
+        if (!missing()) return q.lastError().isValid() ? fail() : (q.finish(), true);
+        q.finish();
+        if (!q.exec("BEGIN IMMEDIATE")) return fail();
+        const bool add = missing();
+        q.finish();
+        if (add && !q.exec("ALTER TABLE essais ADD COLUMN installation TEXT NOT NULL DEFAULT ''")) return fail();
+        return q.exec("COMMIT") || fail();
+    };
     if (!q.exec("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'essais'") || !q.next())
         return fail();
     if (q.value(0).toInt() == 1) {
         q.finish();
-        return q.exec(kCreateStatus) || fail();
+        return addInstallationColumn(q) && (q.exec(kCreateStatus) || fail());
     }
     q.finish();
     if (!q.exec("BEGIN IMMEDIATE")) return fail();

@@ -24,6 +24,9 @@ struct JournalRow {
     double cout_outillage = 0, cout_reglage = 0;
     int nb_essais = 0;  // the account's count after the trial
     int facture = 0;    // 1 when the trial was charged, 0 for an uncharged repeat
+    // The simulator's installation (data/installation), which tells apart two
+    // PCs given one station name; empty in rows from before it was kept.
+    QString installation;
 
     bool operator==(const JournalRow& o) const;
 };

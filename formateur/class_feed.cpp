@@ -38,6 +38,7 @@ public:
 
 signals:
     void stationRead(const QString& station, const std::vector<Trial>& rows);
+    void presenceRead(const QStringList& roster, const std::vector<StationContact>& contacts);
     void subscription(bool works);
     void problem(const QString& message);
     void firstRead(bool ok);
@@ -52,6 +53,7 @@ private:
     bool fetch(const QString& station, QString* error);  // all new rows of one station, or of all when empty
     void fetchNotified();
     void poll();
+    void readPresence();
     void report(const QString& message);
 
     ClassServer server_;
@@ -62,6 +64,8 @@ private:
     QSet<QString> notified_;
     QTimer pollTimer_;
     QString lastProblem_;
+    QStringList roster_;
+    std::vector<StationContact> contacts_;
 };
 
 ClassFeedReader::~ClassFeedReader() {
@@ -77,6 +81,7 @@ void ClassFeedReader::start() {
     server_.addConnection(connection_);  // in the thread that uses it
     QString error;
     const bool ok = openDatabase(&error) && fetch({}, &error);
+    if (ok) readPresence();
     pollTimer_.start(subscribed_ ? ClassFeed::kSafetyPollMs : ClassFeed::kPollMs);
     report(ok ? QString() : error);
     emit firstRead(ok);
@@ -171,7 +176,26 @@ void ClassFeedReader::poll() {
     }
     for (const QString& station : behind)
         if (!fetch(station, &error)) return report(error);
+    readPresence();
     report({});
+}
+
+void ClassFeedReader::readPresence() {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    QStringList roster;
+    std::vector<StationContact> contacts;
+    // A class database made before rosters and signs of life has neither: its rows still show.
+    if (q.exec("SELECT nom FROM postes ORDER BY nom"))
+        while (q.next()) roster << q.value(0).toString();
+    const QString silent = QStringLiteral("now() - vu > interval '%1 seconds'").arg(3 * ClassFeed::kSignOfLifeSeconds);
+    if (q.exec(QStringLiteral("SELECT poste, installation, ouvert, %1, vu FROM contacts ORDER BY poste, vu").arg(silent)))
+        while (q.next())
+            contacts.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toBool(),
+                                q.value(2).toBool() && q.value(3).toBool(), q.value(4).toDateTime().toLocalTime()});
+    if (roster == roster_ && contacts == contacts_) return;
+    roster_ = roster;
+    contacts_ = contacts;
+    emit presenceRead(roster, contacts);
 }
 
 void ClassFeedReader::report(const QString& message) {
@@ -188,6 +212,12 @@ ClassFeed::ClassFeed(const ClassServer& server, QObject* parent)
         rows_[station] = rows;
         emit changed(station);
     });
+    connect(reader_, &ClassFeedReader::presenceRead, this,
+            [this](const QStringList& roster, const std::vector<StationContact>& contacts) {
+                roster_ = roster;
+                contacts_ = contacts;
+                emit presenceChanged();
+            });
     connect(reader_, &ClassFeedReader::subscription, this, [this](bool works) { subscribed_ = works; });
     connect(reader_, &ClassFeedReader::problem, this, [this](const QString& message) {
         lastProblem_ = message;

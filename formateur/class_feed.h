@@ -8,13 +8,28 @@
 #include "class_database.h"
 #include "journal.h"
 
+#include <QDateTime>
 #include <QObject>
+#include <QStringList>
 #include <QThread>
 
 #include <map>
 #include <vector>
 
 class ClassFeedReader;
+
+// A station's latest sign of life, as the server saw it.
+struct StationContact {
+    QString station, installation;
+    bool open = false;    // the simulator runs, as far as the server knows
+    bool silent = false;  // open, but nothing heard for longer than it should
+    QDateTime seen;       // local time
+
+    bool operator==(const StationContact& o) const {
+        return station == o.station && installation == o.installation && open == o.open && silent == o.silent &&
+               seen == o.seen;
+    }
+};
 
 class ClassFeed : public QObject {
     Q_OBJECT
@@ -32,6 +47,9 @@ public:
     bool waitForFirstRead();
 
     const std::map<QString, std::vector<Trial>>& stations() const { return rows_; }
+    // The stations the trainer expects, and what the server last heard of each station.
+    const QStringList& roster() const { return roster_; }
+    const std::vector<StationContact>& contacts() const { return contacts_; }
     // Every row: by station, then in the order the rows were made.
     std::vector<Trial> allRows() const;
     bool notificationsWork() const { return subscribed_; }
@@ -41,9 +59,13 @@ public:
     // How often the server is asked when it notifies (a safety net) and when
     // it does not (then the only way to see new rows).
     static constexpr int kSafetyPollMs = 5000, kPollMs = 500;
+    // A running station gives a sign of life this often; one silent for
+    // three times as long cannot reach the server.
+    static constexpr int kSignOfLifeSeconds = 10;
 
 signals:
     void changed(const QString& station);
+    void presenceChanged();
     // A message when the database cannot be read; empty when it can again.
     void problem(const QString& message);
 
@@ -51,6 +73,8 @@ private:
     QThread thread_;
     ClassFeedReader* reader_;  // lives in thread_
     std::map<QString, std::vector<Trial>> rows_;
+    QStringList roster_;
+    std::vector<StationContact> contacts_;
     bool subscribed_ = false, firstReadDone_ = false;
     QString lastProblem_;
 };

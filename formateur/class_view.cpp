@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScrollArea>
+#include <QSet>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -32,24 +33,25 @@ const QColor kSuccess(0, 120, 50), kOverBudget(200, 100, 0), kNotYet(170, 20, 20
 
 StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     setCursor(Qt::PointingHandCursor);
-    setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, Qt::white);
-    p.setColor(QPalette::WindowText, Qt::black);
-    setPalette(p);
 
     rank_ = label(22, true);
+    rank_->setObjectName("rang");
     rank_->setAlignment(Qt::AlignCenter);
     rank_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     rank_->setFixedWidth(50);
     name_ = label(18, true);
-    trainee_ = label(14, false);
-    figures_ = label(16, true);
-    best_ = label(12, false);
+    trainee_ = label(13, false);
+    figures_ = label(15, true);
+    totals_ = label(12, false);
+    best_ = label(11, false);
+    presence_ = label(11, true);
+    presence_->setObjectName("presence");
     verdict_ = label(14, true);
+    verdict_->setObjectName("verdict");
     verdict_->setAlignment(Qt::AlignCenter);
-    verdict_->setAutoFillBackground(true);
     verdict_->setMargin(4);
+    // Long texts take a second line rather than being cut at the tile's edge.
+    for (QLabel* l : {best_, presence_, verdict_}) l->setWordWrap(true);
     for (QLabel* l : {name_, trainee_}) l->setTextFormat(Qt::PlainText);
 
     chart_ = new QCustomPlot;
@@ -78,46 +80,64 @@ StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     layout->setSpacing(3);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addLayout(top);
-    layout->addWidget(figures_);
-    layout->addWidget(best_);
-    layout->addWidget(chart_);
-    layout->addWidget(verdict_);
+    for (QWidget* w : std::initializer_list<QWidget*>{figures_, totals_, best_, presence_, chart_, verdict_})
+        layout->addWidget(w);
 }
 
-void StationTile::show(const Standing& s, int rank, const Scenario& scenario) {
-    station_ = s.station;
+void StationTile::show(const Standing& s, int rank, const StationContact* contact) {
+    key_ = s.key();
     name_->setText(s.station);
-    trainee_->setText(s.trainee.isEmpty() ? QStringLiteral("(stagiaire non renseigné)") : s.trainee);
-    rank_->setText(QString::number(rank));
-    figures_->setText(QStringLiteral("%1 essai%2 · %3 €")
-                          .arg(s.count())
-                          .arg(s.count() > 1 ? "s" : "")
-                          .arg(fr(s.cost(), 0)));
+    QString trainee = s.trainee.isEmpty() ? QStringLiteral("(stagiaire non renseigné)") : s.trainee;
+    if (!s.installation.isEmpty()) trainee += QStringLiteral(" · PC %1").arg(s.installation.left(8));
+    trainee_->setText(trainee);
+    rank_->setText(s.session.empty() ? QStringLiteral("–") : QString::number(rank));
+
     QColor colour = kNoTrial;
-    QString verdict = QStringLiteral("Aucun essai");
-    if (s.best)
-        best_->setText(QStringLiteral("Meilleur : %1 × tolérance (n° %2)")
-                           .arg(fr(s.bestDistance, 2))
-                           .arg(s.best->count));
-    else
-        best_->clear();
+    QString verdict, figures;
     if (s.firstSuccess) {
-        const bool inBudget = s.firstSuccess->total() <= scenario.budget;
-        colour = inBudget ? kSuccess : kOverBudget;
-        verdict = inBudget ? QStringLiteral("Réussi à l'essai n° %1").arg(s.firstSuccess->count)
-                           : QStringLiteral("Réussi (n° %1), hors budget").arg(s.firstSuccess->count);
-    } else if (!s.session.empty()) {
+        colour = s.withinBudget ? kSuccess : kOverBudget;
+        verdict = s.withinBudget ? QStringLiteral("Réussi à l'essai n° %1").arg(s.firstSuccess->count)
+                                 : QStringLiteral("Réussi (n° %1), hors budget").arg(s.firstSuccess->count);
+        figures = QStringLiteral("1re réussite : essai n° %1 · %2 €")
+                      .arg(s.firstSuccess->count)
+                      .arg(fr(s.firstSuccess->total(), 0));
+    } else if (s.best) {
         colour = kNotYet;
         verdict = QStringLiteral("Hors tolérances");
+        figures = QStringLiteral("Au plus près : essai n° %1 · %2 €").arg(s.best->count).arg(fr(s.best->total(), 0));
+    } else if (!contact) {
+        verdict = QStringLiteral("Jamais vu");
+        figures = QStringLiteral("Attendu, pas encore venu");
+    } else {
+        verdict = contact->silent ? QStringLiteral("Injoignable") : QStringLiteral("Aucun essai");
+        figures = QStringLiteral("Aucun essai pour l'instant");
     }
+    figures_->setText(figures);
+    totals_->setText(s.session.empty() ? QString()
+                                       : QStringLiteral("Session : %1 essai%2 · %3 €")
+                                             .arg(s.count())
+                                             .arg(s.count() > 1 ? "s" : "")
+                                             .arg(fr(s.cost(), 0)));
+    best_->setText(s.best ? QStringLiteral("Meilleur essai, n° %1 : son plus grand écart vaut %2 fois la tolérance")
+                                .arg(s.best->count)
+                                .arg(fr(s.bestDistance, 2))
+                          : QString());
+    QString presence;
+    if (contact && contact->silent)
+        presence = QStringLiteral("Injoignable depuis %1 : le poste n'atteint plus le serveur "
+                                  "(réseau, serveur ou mot de passe du poste).")
+                       .arg(contact->seen.toString("HH:mm"));
+    else if (contact && !contact->open)
+        presence = QStringLiteral("Simulateur fermé à %1.").arg(contact->seen.toString("HH:mm"));
+    presence_->setText(presence);
+    for (QLabel* l : {totals_, best_, presence_}) l->setVisible(!l->text().isEmpty());
     verdict_->setText(verdict);
-    QPalette p = verdict_->palette();
-    p.setColor(QPalette::Window, colour);
-    p.setColor(QPalette::WindowText, Qt::white);
-    verdict_->setPalette(p);
-    rank_->setPalette(p);
-    rank_->setAutoFillBackground(true);
-    setStyleSheet(QStringLiteral("StationTile { border: 4px solid %1; border-radius: 6px; }").arg(colour.name()));
+    // One style sheet holds every colour of the tile, so a new standing replaces them all.
+    setStyleSheet(QStringLiteral("StationTile { background: white; border: 4px solid %1; border-radius: 6px; }"
+                                 "QLabel { color: black; background: transparent; }"
+                                 "QLabel#rang, QLabel#verdict { color: white; background: %1; }"
+                                 "QLabel#presence { color: %2; }")
+                      .arg(colour.name(), kNotYet.name()));
 
     auto* latest = static_cast<QCPCurve*>(chart_->plottable(1));
     if (s.session.empty())
@@ -128,11 +148,13 @@ void StationTile::show(const Standing& s, int rank, const Scenario& scenario) {
 }
 
 QStringList StationTile::texts() const {
-    return {rank_->text(), name_->text(), trainee_->text(), figures_->text(), best_->text(), verdict_->text()};
+    QStringList out;
+    for (QLabel* l : {rank_, name_, trainee_, figures_, totals_, best_, presence_, verdict_}) out << l->text();
+    return out;
 }
 
 void StationTile::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) emit clicked(station_);
+    if (event->button() == Qt::LeftButton) emit clicked(key_);
     QFrame::mousePressEvent(event);
 }
 
@@ -142,13 +164,17 @@ ClassView::ClassView(ClassFeed* feed, const QString& source, QWidget* parent)
     source_ = label(12, false);
     source_->setText(QStringLiteral("Base de la classe : %1").arg(source));
 
-    problem_ = label(16, true);
+    // What keeps the view from being whole: a notice above the tiles, not an alarm.
+    problem_ = label(13, false);
     problem_->setObjectName("problem");
-    problem_->setWordWrap(true);
-    QPalette p = problem_->palette();
-    p.setColor(QPalette::WindowText, kNotYet);
-    problem_->setPalette(p);
-    problem_->hide();
+    warning_ = label(13, false);
+    warning_->setObjectName("warning");
+    for (QLabel* l : {problem_, warning_}) {
+        l->setWordWrap(true);
+        l->setMargin(6);
+        l->setStyleSheet("background: #fff4d6; color: #4a3000; border: 1px solid #e0b84c; border-radius: 4px;");
+        l->hide();
+    }
 
     gridHolder_ = new QWidget;
     grid_ = new QGridLayout(gridHolder_);
@@ -165,16 +191,20 @@ ClassView::ClassView(ClassFeed* feed, const QString& source, QWidget* parent)
     layout->addWidget(header_);
     layout->addWidget(source_);
     layout->addWidget(problem_);
+    layout->addWidget(warning_);
     layout->addWidget(scroll, 1);
 
-    connect(feed_, &ClassFeed::changed, this, [this](const QString&) {
-        // A burst of rows gives one redraw.
-        if (!refreshDue_) QTimer::singleShot(0, this, &ClassView::refresh);
-        refreshDue_ = true;
-    });
+    connect(feed_, &ClassFeed::changed, this, &ClassView::scheduleRefresh);
+    connect(feed_, &ClassFeed::presenceChanged, this, &ClassView::scheduleRefresh);
     connect(feed_, &ClassFeed::problem, this, &ClassView::showProblem);
     showProblem(feed_->lastProblem());
     refresh();
+}
+
+void ClassView::scheduleRefresh() {
+    // A burst of rows gives one redraw.
+    if (!refreshDue_) QTimer::singleShot(0, this, &ClassView::refresh);
+    refreshDue_ = true;
 }
 
 void ClassView::setScenario(const Scenario& scenario) {
@@ -187,26 +217,70 @@ void ClassView::showProblem(const QString& message) {
     problem_->setVisible(!message.isEmpty());
 }
 
+namespace {
+
+// What the server last heard of the station a standing is for: of its
+// installation when two share the name, else the latest heard.
+const StationContact* contactOf(const Standing& s, const std::vector<StationContact>& contacts) {
+    const StationContact* found = nullptr;
+    for (const StationContact& c : contacts)
+        if (c.station == s.station && (s.installation.isEmpty() || c.installation == s.installation) &&
+            (!found || c.seen >= found->seen))
+            found = &c;
+    return found;
+}
+
+// The names two running installations share, or that two installations sent rows under.
+QStringList sharedNames(const std::vector<Standing>& ranking, const std::vector<StationContact>& contacts) {
+    QSet<QString> shared;
+    for (const Standing& s : ranking)
+        if (!s.installation.isEmpty()) shared.insert(s.station);
+    std::map<QString, QSet<QString>> running;
+    for (const StationContact& c : contacts)
+        if (c.open && !c.silent && !c.installation.isEmpty()) running[c.station].insert(c.installation);
+    for (const auto& [station, installations] : running)
+        if (installations.size() > 1) shared.insert(station);
+    QStringList out = shared.values();
+    out.sort();
+    return out;
+}
+
+}  // namespace
+
 void ClassView::refresh() {
     refreshDue_ = false;
-    ranking_ = rankClass(feed_->stations(), scenario_);
-    header_->setText(QStringLiteral("Classe : %1 poste%2 — tolérances ±%3°, ±%4°, ±%5 mm")
+    ranking_ = rankClass(feed_->stations(), scenario_, feed_->roster());
+    header_->setText(QStringLiteral("Classe : %1 poste%2 — tolérances ±%3°, ±%4°, ±%5 mm, budget %6 €")
                          .arg(ranking_.size())
                          .arg(ranking_.size() > 1 ? "s" : "")
                          .arg(fr(scenario_.toleranceA1, 2), fr(scenario_.toleranceA2, 2),
-                              fr(scenario_.toleranceH, 2)));
+                              fr(scenario_.toleranceH, 2), fr(scenario_.budget, 0)));
+    QStringList warnings;
+    for (const QString& name : sharedNames(ranking_, feed_->contacts()))
+        warnings << QStringLiteral("Deux postes portent le nom « %1 » : donnez à chacun son propre nom "
+                                   "(onglet « Classe » de sa console).").arg(name);
+    warning_->setText(warnings.join('\n'));
+    warning_->setVisible(!warnings.isEmpty());
+
+    std::map<QString, StationTile*> kept;
     for (std::size_t i = 0; i < ranking_.size(); ++i) {
         const Standing& s = ranking_[i];
-        StationTile*& tile = tiles_[s.station];
+        auto old = tiles_.find(s.key());
+        StationTile* tile = old == tiles_.end() ? nullptr : old->second;
+        if (old != tiles_.end()) tiles_.erase(old);
         if (!tile) {
             tile = new StationTile(gridHolder_);
             connect(tile, &StationTile::clicked, this, &ClassView::openStation);
         }
-        tile->show(s, int(i) + 1, scenario_);
-        auto open = opened_.find(s.station);
+        kept[s.key()] = tile;
+        tile->show(s, int(i) + 1, contactOf(s, feed_->contacts()));
+        auto open = opened_.find(s.key());
         if (open != opened_.end() && open->second && open->second->trials().size() != s.session.size())
             open->second->showTrials(s.session);
     }
+    // A station taken off the roster, or whose name is no longer shared, leaves no tile behind.
+    for (const auto& [key, tile] : tiles_) delete tile;
+    tiles_ = std::move(kept);
     columns_ = 0;  // the order may have changed
     layoutTiles();
 }
@@ -215,13 +289,16 @@ void ClassView::layoutTiles() {
     const int columns = std::clamp(width() / 300, 1, 6);
     if (columns == columns_) return;
     columns_ = columns;
-    for (const auto& [station, tile] : tiles_) grid_->removeWidget(tile);
+    for (const auto& [key, tile] : tiles_) grid_->removeWidget(tile);
     for (std::size_t i = 0; i < ranking_.size(); ++i) {
-        StationTile* tile = tiles_.at(ranking_[i].station);
+        StationTile* tile = tiles_.at(ranking_[i].key());
         grid_->addWidget(tile, int(i) / columns, int(i) % columns);
         tile->setVisible(true);
     }
     for (int c = 0; c < 6; ++c) grid_->setColumnStretch(c, c < columns ? 1 : 0);
+    // Placed now, not at the next pass of the event loop: a picture taken
+    // meanwhile would show new tiles on top of each other.
+    grid_->activate();
 }
 
 void ClassView::resizeEvent(QResizeEvent* event) {
@@ -231,12 +308,12 @@ void ClassView::resizeEvent(QResizeEvent* event) {
 
 std::vector<StationTile*> ClassView::tiles() const {
     std::vector<StationTile*> out;
-    for (const Standing& s : ranking_) out.push_back(tiles_.at(s.station));
+    for (const Standing& s : ranking_) out.push_back(tiles_.at(s.key()));
     return out;
 }
 
-SessionView* ClassView::openStation(const QString& station) {
-    QPointer<SessionView>& view = opened_[station];
+SessionView* ClassView::openStation(const QString& key) {
+    QPointer<SessionView>& view = opened_[key];
     if (!view) {
         view = new SessionView(this);
         view->setWindowFlag(Qt::Window);
@@ -245,7 +322,7 @@ SessionView* ClassView::openStation(const QString& station) {
         view->setScenario(scenario_);
     }
     for (const Standing& s : ranking_)
-        if (s.station == station) {
+        if (s.key() == key) {
             view->setWindowTitle(QStringLiteral("%1 — %2 — session en cours").arg(s.station, s.trainee));
             view->showTrials(s.session);
         }

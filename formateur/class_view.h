@@ -23,20 +23,22 @@ class StationTile : public QFrame {
     Q_OBJECT
 public:
     explicit StationTile(QWidget* parent = nullptr);
-    void show(const Standing& standing, int rank, const Scenario& scenario);
-    const QString& station() const { return station_; }
+    // Draws the whole tile from the standing: no text or colour of an earlier one stays.
+    // contact: what the server last heard of the station, null when nothing.
+    void show(const Standing& standing, int rank, const StationContact* contact);
+    const QString& key() const { return key_; }
     // The texts shown, top to bottom.
     QStringList texts() const;
 
 signals:
-    void clicked(const QString& station);
+    void clicked(const QString& key);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    QString station_;
-    QLabel *rank_, *name_, *trainee_, *figures_, *best_, *verdict_;
+    QString key_;
+    QLabel *rank_, *name_, *trainee_, *figures_, *totals_, *best_, *presence_, *verdict_;
     QCustomPlot* chart_;
 };
 
@@ -51,8 +53,8 @@ public:
     const std::vector<Standing>& ranking() const { return ranking_; }
     // The tiles in the order shown.
     std::vector<StationTile*> tiles() const;
-    // The session of a station in its own window; it follows new rows.
-    SessionView* openStation(const QString& station);
+    // The session of a station (its standing's key) in its own window; it follows new rows.
+    SessionView* openStation(const QString& key);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -61,6 +63,7 @@ private:
     void refresh();
     void layoutTiles();
     void showProblem(const QString& message);
+    void scheduleRefresh();
 
     ClassFeed* feed_;
     Scenario scenario_;
@@ -68,7 +71,7 @@ private:
     std::map<QString, StationTile*> tiles_;
     std::map<QString, QPointer<SessionView>> opened_;
     QLabel *header_, *source_;
-    QLabel* problem_;
+    QLabel *problem_, *warning_;
     QGridLayout* grid_;
     QWidget* gridHolder_;
     bool refreshDue_ = false;

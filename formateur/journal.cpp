@@ -29,6 +29,7 @@ Trial trialFrom(const JournalRow& r) {
     t.station = r.poste;
     t.trainee = r.stagiaire;
     t.session = r.session;
+    t.installation = r.installation;
     t.number = r.numero;
     t.time = QDateTime::fromString(r.heure, Qt::ISODateWithMs).toLocalTime();
     t.setting = {r.a, r.r, r.l, r.c, r.f};

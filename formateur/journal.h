@@ -17,6 +17,7 @@ constexpr double kTargetA1 = facts::kTarget.A1, kTargetA2 = facts::kTarget.A2, k
 struct Trial {
     QString station, trainee;
     QString session;  // one start of the simulator on that station
+    QString installation;  // the PC that made it, when known
     int number = 0;   // 1, 2, ... in the session, uncharged repeats included
     QDateTime time;
     std::array<double, 5> setting{};  // A (°), R, L, C (mm), F (bars)

@@ -56,6 +56,9 @@ inline constexpr const char* kSettingsLogFile = "config_outillage.dat";
 // The station's journal of trials and its settings, in the data folder.
 inline constexpr const char* kJournalFile = "journal.sqlite";
 inline constexpr const char* kStationSettingsFile = "classe.ini";
+// This installation's identifier, made at the first start: two PCs cloned
+// from one image, under one station name, stay apart in the class.
+inline constexpr const char* kInstallationFile = "installation";
 
 // The three models in the order of their outputs, with their coefficient
 // files in the coefficient folder.

@@ -1,6 +1,7 @@
 #include "station_recording.h"
 
 #include "facts.h"
+#include "file_safety.h"
 #include "main.h"
 #include "replication.h"
 #include "station_journal.h"
@@ -28,10 +29,22 @@ constexpr std::size_t kMaxWaiting = 100'000;
 // database started from there once it is. Rows the journal cannot take wait in memory and go in with the next
 // row that can be written; the rows queued when the session ends are written
 // before it does.
+// The installation's identifier from its file, made when missing or damaged.
+// Should the file not be writable, this session still has one of its own.
+QString installationId(const QString& path) {
+    const auto read = file_safety::readRegularFile(path.toStdString());
+    const QUuid kept(QString::fromStdString(read.content).trimmed());
+    if (read.status == file_safety::ReadStatus::Read && !kept.isNull()) return kept.toString(QUuid::WithoutBraces);
+    const QString made = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    file_safety::replaceFile(path.toStdString(), made.toStdString() + "\n");
+    return made;
+}
+
 class JournalWriter {
 public:
-    JournalWriter(QString journalPath, QString iniPath)
-        : journalPath_(std::move(journalPath)), iniPath_(std::move(iniPath)), thread_([this] { run(); }) {
+    JournalWriter(QString journalPath, QString iniPath, QString installationPath)
+        : journalPath_(std::move(journalPath)), iniPath_(std::move(iniPath)),
+          installationPath_(std::move(installationPath)), thread_([this] { run(); }) {
         std::unique_lock lock(mutex_);
         wake_.wait(lock, [this] { return opened_; });
     }
@@ -57,11 +70,12 @@ private:
     void run() {
         StationJournal journal(journalPath_);
         StationSettings settings = StationSettings::load(iniPath_);
+        const QString installation = installationId(installationPath_);
         QString error;
         if (!journal.open(&error, settings.poste)) noteFailure(error);
         std::unique_ptr<Replication> replication;
         if (!settings.serveur.isEmpty()) {
-            replication = std::make_unique<Replication>(journal.path(), settings.serveur);
+            replication = std::make_unique<Replication>(journal.path(), settings.serveur, iniPath_, installation);
             replication->start();
         }
         {
@@ -84,6 +98,7 @@ private:
             for (JournalRow& row : arrived) {
                 row.poste = settings.poste;
                 row.stagiaire = settings.stagiaire;
+                row.installation = installation;
                 if (waiting.size() < kMaxWaiting) waiting.push_back(std::move(row));
             }
             if (write(journal, waiting, settings.poste) && replication) replication->rowsAppended();
@@ -115,7 +130,7 @@ private:
         return false;
     }
 
-    const QString journalPath_, iniPath_;
+    const QString journalPath_, iniPath_, installationPath_;
     bool failing_ = false;  // the writer thread's own
     std::mutex mutex_;
     std::condition_variable wake_;
@@ -131,7 +146,8 @@ QString dataFile(const char* name) {
 struct Recording {
     QString session = QUuid::createUuid().toString(QUuid::WithoutBraces);
     int numero = 0;
-    JournalWriter writer{dataFile(facts::kJournalFile), dataFile(facts::kStationSettingsFile)};
+    JournalWriter writer{dataFile(facts::kJournalFile), dataFile(facts::kStationSettingsFile),
+                         dataFile(facts::kInstallationFile)};
 };
 std::unique_ptr<Recording> recording;
 

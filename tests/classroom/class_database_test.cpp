@@ -83,17 +83,33 @@ TEST_F(ClassDatabase, InitIsIdempotentRefusesANewerSchemaAndGivesEachRoleItsRigh
     const std::string neuve = server->conninfo("neuve");
     InitRun first = initClasse(neuve), second = initClasse(neuve);
     EXPECT_EQ(first.status, 0) << first.err.toStdString();
-    EXPECT_TRUE(first.out.contains("est prête (version 1)")) << first.out.toStdString();
+    EXPECT_TRUE(first.out.contains("est prête (version 2)")) << first.out.toStdString();
     EXPECT_EQ(second.status, 0);
     EXPECT_TRUE(second.out.contains("déjà à jour")) << second.out.toStdString();
-    EXPECT_EQ(server->psql("SELECT string_agg(version::text, ',') FROM version_schema", "neuve"), "1\n");
+    EXPECT_EQ(server->psql("SELECT string_agg(version::text, ',') FROM version_schema", "neuve"), "2\n");
     EXPECT_EQ(server->psql("SELECT count(*) FROM pg_trigger WHERE tgname = 'essais_notifie'", "neuve"), "1\n");
 
-    server->psql("UPDATE version_schema SET version = 2", "neuve");
+    server->psql("UPDATE version_schema SET version = 3", "neuve");
     InitRun newer = initClasse(neuve);
     EXPECT_EQ(newer.status, 1);
-    EXPECT_TRUE(newer.err.contains("version 2, plus récente")) << newer.err.toStdString();
-    EXPECT_EQ(server->psql("SELECT version FROM version_schema", "neuve"), "2\n");
+    EXPECT_TRUE(newer.err.contains("version 3, plus récente")) << newer.err.toStdString();
+    EXPECT_EQ(server->psql("SELECT version FROM version_schema", "neuve"), "3\n");
+
+    // A class database of the first version keeps its rows through the upgrade.
+    server->psql("CREATE DATABASE ancienne");
+    server->psql("CREATE TABLE essais (poste text NOT NULL, stagiaire text NOT NULL DEFAULT '', session text NOT NULL,"
+                 " numero integer NOT NULL, heure text NOT NULL, a float8 NOT NULL, r float8 NOT NULL,"
+                 " l float8 NOT NULL, c float8 NOT NULL, f float8 NOT NULL, a1 float8 NOT NULL, a2 float8 NOT NULL,"
+                 " h float8 NOT NULL, cout_outillage float8 NOT NULL, cout_reglage float8 NOT NULL,"
+                 " nb_essais integer NOT NULL, facture integer NOT NULL, recu timestamptz NOT NULL DEFAULT now(),"
+                 " PRIMARY KEY (poste, session, numero));"
+                 "CREATE TABLE version_schema (version integer NOT NULL); INSERT INTO version_schema VALUES (1);"
+                 "INSERT INTO essais VALUES ('P1', '', 's', 1, 'h', 8, 8, 61, 34, 60, 135, 135, 30, 0, 0, 1, 1)",
+                 "ancienne");
+    InitRun upgrade = initClasse(server->conninfo("ancienne"));
+    EXPECT_EQ(upgrade.status, 0) << upgrade.err.toStdString();
+    EXPECT_TRUE(upgrade.out.contains("est prête (version 2)")) << upgrade.out.toStdString();
+    EXPECT_EQ(server->psql("SELECT poste || '/' || installation FROM essais", "ancienne"), "P1/\n");
     InitRun bad = initClasse("postgresql://[salle");
     EXPECT_EQ(bad.status, 1);
     EXPECT_TRUE(bad.err.contains("inutilisable")) << bad.err.toStdString();

@@ -74,21 +74,24 @@ Trial trial(const QString& station, const QString& session, int count, double of
     return t;
 }
 
-// Reached first by fewer trials, then by cost; the others by closeness, then
-// cost; a station is judged on its latest session only.
-TEST(ClassRanking, SuccessThenTrialsThenCostThenCloseness) {
+// Reached within budget first, then over budget, each by fewer trials, then
+// by cost; the others by closeness; then the expected stations with no trial.
+// A station is judged on its latest session only.
+TEST(ClassRanking, BudgetThenTrialsThenCostThenCloseness) {
     std::map<QString, std::vector<Trial>> rows;
     rows["cher"] = {trial("cher", "a", 1, 3, 100, 1), trial("cher", "a", 2, 0.5, 900, 2)};
     rows["econome"] = {trial("econome", "a", 1, 3, 100, 1), trial("econome", "a", 2, 0.5, 800, 2)};
     rows["lent"] = {trial("lent", "a", 1, 3, 10, 1), trial("lent", "a", 2, 3, 20, 2), trial("lent", "a", 3, 0, 30, 3)};
     rows["proche"] = {trial("proche", "a", 1, 1.5, 5000, 1)};
     rows["loin"] = {trial("loin", "a", 1, 4, 10, 1)};
+    rows["depensier"] = {trial("depensier", "a", 1, 0, 20000, 1)};
     // Its earlier session reached the tolerances, the one under way has not.
     rows["reprise"] = {trial("reprise", "old", 1, 3, 100, 1), trial("reprise", "old", 2, 0, 100, 2),
                        trial("reprise", "new", 1, 2, 50, 21)};
     std::vector<QString> order;
-    for (const Standing& s : rankClass(rows, Scenario{})) order.push_back(s.station);
-    EXPECT_EQ(order, (std::vector<QString>{"econome", "cher", "lent", "proche", "reprise", "loin"}));
+    for (const Standing& s : rankClass(rows, Scenario{}, {"absent", "lent"})) order.push_back(s.station);
+    EXPECT_EQ(order,
+              (std::vector<QString>{"econome", "cher", "lent", "depensier", "proche", "reprise", "loin", "absent"}));
 }
 
 // The console edits the station's name and trainee; the rest of classe.ini stays.
@@ -234,14 +237,16 @@ TEST_F(ClassServerTest, StationsShowAsRankedTilesThatFollowNewRows) {
     panel.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.tiles().size() == 3; }));  // drawn once the rows are read
     auto texts = tileTexts(view);
-    EXPECT_EQ(texts[0], (QStringList{"1", "P2", "Stagiaire de P2", "3 essais · 8 550 €",
-                                     "Meilleur : 0,10 × tolérance (n° 3)", "Réussi à l'essai n° 2"}));
+    EXPECT_EQ(texts[0], (QStringList{"1", "P2", "Stagiaire de P2", "1re réussite : essai n° 2 · 5 700 €",
+                                     "Session : 3 essais · 8 550 €",
+                                     "Meilleur essai, n° 3 : son plus grand écart vaut 0,10 fois la tolérance", "",
+                                     "Réussi à l'essai n° 2"}));
     EXPECT_EQ(texts[1][1], "P3");
-    EXPECT_EQ(texts[1][5], "Réussi à l'essai n° 2");
+    EXPECT_EQ(texts[1][7], "Réussi à l'essai n° 2");
     // P1 is judged on its latest session only: its good first session does not count.
     EXPECT_EQ(texts[2][1], "P1");
-    EXPECT_EQ(texts[2][3], "2 essais · 5 700 €");
-    EXPECT_EQ(texts[2][5], "Hors tolérances");
+    EXPECT_EQ(texts[2][4], "Session : 2 essais · 5 700 €");
+    EXPECT_EQ(texts[2][7], "Hors tolérances");
     EXPECT_TRUE(panel.feed()->notificationsWork());
 
     // P1 succeeds at its 3rd trial, then a fourth station comes: both show
@@ -250,7 +255,7 @@ TEST_F(ClassServerTest, StationsShowAsRankedTilesThatFollowNewRows) {
     send({row("P4", "s4", 1, 9, 13)});
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.tiles().size() == 4 && view.tiles()[2]->texts()[1] == "P1"; },
                                 ClassFeed::kSafetyPollMs - 500));
-    EXPECT_EQ(view.tiles()[2]->texts()[5], "Réussi à l'essai n° 3");
+    EXPECT_EQ(view.tiles()[2]->texts()[7], "Réussi à l'essai n° 3");
     EXPECT_EQ(view.tiles()[3]->texts()[1], "P4");
 
     // Clicking a tile opens the station's latest session, and it follows.
