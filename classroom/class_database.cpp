@@ -7,6 +7,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -237,6 +238,41 @@ QString initClassDatabase(const QString& conninfo, bool* ok) {
     }
     QSqlDatabase::removeDatabase(name);
     return result;
+}
+
+std::optional<QStringList> rosterFromText(const QString& text, QString* error) {
+    QStringList names;
+    const QStringList lines = text.split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString name = lines[i].trimmed();
+        if (name.isEmpty() || names.contains(name)) continue;
+        const bool control = std::any_of(name.begin(), name.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+        if (name.size() > kMaxStationName || control) {
+            *error = QStringLiteral("Ligne %1 : « %2 » ne peut pas être un nom de poste (au plus %3 caractères, "
+                                    "sans caractère de contrôle).")
+                         .arg(i + 1).arg(name.left(40)).arg(kMaxStationName);
+            return std::nullopt;
+        }
+        names << name;
+    }
+    return names;
+}
+
+bool setClassRoster(QSqlDatabase& db, const QStringList& names, QString* error) {
+    QSqlQuery q(db);
+    auto fail = [&](const QSqlQuery& failed) {
+        *error = sqlErrorText(failed.lastError());
+        q.exec("ROLLBACK");
+        return false;
+    };
+    if (!q.exec("BEGIN") || !q.exec("DELETE FROM postes")) return fail(q);
+    QSqlQuery insert(db);
+    if (!insert.prepare("INSERT INTO postes (nom) VALUES (?)")) return fail(insert);
+    for (const QString& name : names) {
+        insert.addBindValue(name);
+        if (!insert.exec()) return fail(insert);
+    }
+    return q.exec("COMMIT") || fail(q);
 }
 
 bool sendRows(QSqlDatabase& db, const std::vector<JournalEntry>& rows, QString* error) {

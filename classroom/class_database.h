@@ -13,6 +13,8 @@
 
 // The schema version this program makes and understands.
 constexpr int kClassSchemaVersion = 2;
+// The longest station name a roster takes.
+constexpr int kMaxStationName = 64;
 
 // Where the class database is: a libpq URI or key=value string, split into
 // what Qt's PostgreSQL driver takes. Passwords come from libpq's own sources
@@ -42,6 +44,13 @@ bool openClassDatabase(QSqlDatabase& db, const ClassServer& server, QString* err
 // Running it again changes nothing. A newer schema than this program's is
 // refused. Returns the message for the trainer; ok tells whether it worked.
 QString initClassDatabase(const QString& conninfo, bool* ok);
+
+// The stations the trainer expects: the names of a text, one a line (blank
+// lines and blanks around a name left out). Null with the message when a
+// name cannot be one.
+std::optional<QStringList> rosterFromText(const QString& text, QString* error);
+// Replaces the class's roster by those names, in one transaction.
+bool setClassRoster(QSqlDatabase& db, const QStringList& names, QString* error);
 
 // Sends the rows in one transaction, in order; rows the database already
 // has are left as they are, so a retry never duplicates.

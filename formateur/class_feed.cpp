@@ -40,6 +40,7 @@ signals:
     void stationRead(const QString& station, const std::vector<Trial>& rows);
     void presenceRead(const QStringList& roster, const std::vector<StationContact>& contacts);
     void subscription(bool works);
+    void sendOnly();
     void problem(const QString& message);
     void firstRead(bool ok);
 
@@ -80,6 +81,14 @@ ClassFeedReader::~ClassFeedReader() {
 void ClassFeedReader::start() {
     server_.addConnection(connection_);  // in the thread that uses it
     QString error;
+    if (openDatabase(&error)) {
+        QSqlQuery q(QSqlDatabase::database(connection_, false));
+        if (q.exec("SELECT has_table_privilege('essais', 'SELECT')") && q.next() && !q.value(0).toBool()) {
+            emit sendOnly();
+            emit firstRead(true);
+            return;
+        }
+    }
     const bool ok = openDatabase(&error) && fetch({}, &error);
     if (ok) readPresence();
     pollTimer_.start(subscribed_ ? ClassFeed::kSafetyPollMs : ClassFeed::kPollMs);
@@ -223,6 +232,7 @@ ClassFeed::ClassFeed(const ClassServer& server, QObject* parent)
         lastProblem_ = message;
         emit problem(message);
     });
+    connect(reader_, &ClassFeedReader::sendOnly, this, &ClassFeed::sendOnly);
     connect(reader_, &ClassFeedReader::firstRead, this, [this] { firstReadDone_ = true; });
     thread_.start();
 }

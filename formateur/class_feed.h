@@ -66,6 +66,8 @@ public:
 signals:
     void changed(const QString& station);
     void presenceChanged();
+    // The connection may send rows but not read them: a station's, not the trainer's.
+    void sendOnly();
     // A message when the database cannot be read; empty when it can again.
     void problem(const QString& message);
 

@@ -6,17 +6,61 @@
 #include "class_view.h"
 #include "console_window.h"
 #include "facts.h"
+#include "station_journal.h"
 #include "station_settings.h"
+
+#include "file_safety.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cstdio>
 
-ClassPanel::ClassPanel(const QString& conninfo, QWidget* parent) : QWidget(parent) {
+namespace {
+
+// Replaces the class's roster through a connection of its own, in this thread.
+bool saveRoster(const QString& conninfo, const QStringList& names, QString* error) {
+    const auto server = ClassServer::parse(conninfo, error);
+    if (!server) return false;
+    const QString name = QStringLiteral("postes-attendus");
+    bool ok = false;
+    {
+        QSqlDatabase db = server->addConnection(name);
+        ok = openClassDatabase(db, *server, error) && setClassRoster(db, names, error);
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+// What this station sends to the class database, from what its journal's worker last found.
+QString sendingStatus(const QString& where) {
+    QString text = QStringLiteral("Ce poste envoie ses essais à la base de classe %1 ; seul le formateur y voit "
+                                  "toute la classe.\n\n").arg(where);
+    StationJournal journal(QDir(facts::kDataFolder).filePath(facts::kJournalFile));
+    QString error;
+    const auto status = journal.open(&error, {}, false) ? journal.replicationStatus(&error) : std::nullopt;
+    if (!status || !status->known)
+        return text + QStringLiteral("Rien n'a encore été envoyé : le simulateur envoie chaque essai dès qu'il est fait.");
+    const QString when = QDateTime::fromString(status->heure, Qt::ISODateWithMs).toLocalTime().toString("HH:mm:ss");
+    if (status->reachable && status->pending == 0)
+        return text + QStringLiteral("Envoi à jour : la base avait tous les essais à %1.").arg(when);
+    text += QStringLiteral("%1 essai%2 en attente d'envoi.").arg(status->pending).arg(status->pending > 1 ? "s" : "");
+    if (!status->reachable) text += QStringLiteral(" Dernier essai d'envoi à %1 : %2").arg(when, status->message);
+    return text;
+}
+
+}  // namespace
+
+ClassPanel::ClassPanel(const QString& conninfo, QWidget* parent) : QWidget(parent), conninfo_(conninfo) {
     auto* layout = new QVBoxLayout(this);
     QString error;
     const auto server = conninfo.trimmed().isEmpty() ? std::nullopt : ClassServer::parse(conninfo, &error);
@@ -36,8 +80,43 @@ ClassPanel::ClassPanel(const QString& conninfo, QWidget* parent) : QWidget(paren
     feed_ = new ClassFeed(*server, this);
     // A failure shows in the view, and the feed keeps trying.
     view_ = new ClassView(feed_, server->label());
+    auto* roster = new QPushButton(QStringLiteral("Postes attendus…"));
+    roster->setToolTip(QStringLiteral("Les postes que la classe doit compter : chacun a sa tuile, même sans essai."));
+    connect(roster, &QPushButton::clicked, this, &ClassPanel::editRoster);
+    layout->addWidget(roster, 0, Qt::AlignRight);
     layout->addWidget(view_);
+    // On a station, its console's tab says what the station sends and where.
+    connect(feed_, &ClassFeed::sendOnly, this, [this, roster, layout, where = server->label()] {
+        roster->hide();
+        view_->hide();
+        auto* status = new QLabel;
+        status->setObjectName("envoi");
+        status->setWordWrap(true);
+        status->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+        QFont font = status->font();
+        font.setPointSizeF(13);
+        status->setFont(font);
+        layout->addWidget(status, 1);
+        auto* timer = new QTimer(status);
+        auto show = [status, where] { status->setText(sendingStatus(where)); };
+        connect(timer, &QTimer::timeout, status, show);
+        timer->start(2000);
+        show();
+    });
     feed_->start();
+}
+
+void ClassPanel::editRoster() {
+    bool accepted = false;
+    const QString text = QInputDialog::getMultiLineText(
+        this, QStringLiteral("Postes attendus"), QStringLiteral("Un nom de poste par ligne :"),
+        feed_->roster().join('\n'), &accepted);
+    if (!accepted) return;
+    QString error;
+    const auto names = rosterFromText(text, &error);
+    if (!names || !saveRoster(conninfo_, *names, &error))
+        QMessageBox::warning(this, QStringLiteral("Postes attendus"),
+                             QStringLiteral("La liste des postes n'a pas été enregistrée : %1").arg(error));
 }
 
 const QString& ClassPanel::problem() const { return feed_ ? feed_->lastProblem() : problem_; }
@@ -48,6 +127,23 @@ void ClassPanel::setScenario(const Scenario& scenario) {
 
 QString defaultClassServer() {
     return StationSettings::load(QDir(facts::kDataFolder).filePath(facts::kStationSettingsFile)).serveur;
+}
+
+int runRosterCommand(const QString& conninfo, const QString& file) {
+    const auto read = file_safety::readRegularFile(file.toStdString());
+    QString error = QString::fromStdString(read.error);
+    if (read.status == file_safety::ReadStatus::Missing)
+        error = QStringLiteral("Le fichier %1 n'existe pas.").arg(QFileInfo(file).absoluteFilePath());
+    std::optional<QStringList> names;
+    if (read.status == file_safety::ReadStatus::Read)
+        names = rosterFromText(QString::fromUtf8(read.content), &error);
+    if (!names || !saveRoster(conninfo, *names, &error)) {
+        std::fprintf(stderr, "Liste des postes non enregistrée : %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("Liste des postes attendus enregistrée : %lld poste%s.\n", static_cast<long long>(names->size()),
+                names->size() > 1 ? "s" : "");
+    return 0;
 }
 
 int runClassCommand(const ClassCommand& command) {

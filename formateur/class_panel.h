@@ -24,6 +24,10 @@ public:
     const QString& problem() const;
 
 private:
+    // Asks the trainer for the stations expected and keeps them in the class database.
+    void editRoster();
+
+    QString conninfo_;
     QString problem_;
     ClassFeed* feed_ = nullptr;
     ClassView* view_ = nullptr;
@@ -37,3 +41,5 @@ struct ClassCommand {
     QString conninfo, reportPdf, csv, snapshotPng;
 };
 int runClassCommand(const ClassCommand& command);
+// `formateur --postes FILE`: the roster from a text file, one name a line.
+int runRosterCommand(const QString& conninfo, const QString& file);

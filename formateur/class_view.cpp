@@ -41,7 +41,7 @@ StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     rank_->setFixedWidth(50);
     name_ = label(18, true);
     trainee_ = label(13, false);
-    figures_ = label(15, true);
+    figures_ = label(13, true);
     totals_ = label(12, false);
     best_ = label(11, false);
     presence_ = label(11, true);
@@ -51,7 +51,7 @@ StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     verdict_->setAlignment(Qt::AlignCenter);
     verdict_->setMargin(4);
     // Long texts take a second line rather than being cut at the tile's edge.
-    for (QLabel* l : {best_, presence_, verdict_}) l->setWordWrap(true);
+    for (QLabel* l : {figures_, best_, presence_, verdict_}) l->setWordWrap(true);
     for (QLabel* l : {name_, trainee_}) l->setTextFormat(Qt::PlainText);
 
     chart_ = new QCustomPlot;
@@ -98,13 +98,13 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
         colour = s.withinBudget ? kSuccess : kOverBudget;
         verdict = s.withinBudget ? QStringLiteral("Réussi à l'essai n° %1").arg(s.firstSuccess->count)
                                  : QStringLiteral("Réussi (n° %1), hors budget").arg(s.firstSuccess->count);
-        figures = QStringLiteral("1re réussite : essai n° %1 · %2 €")
+        figures = QStringLiteral("1re réussite : n° %1 · %2 €")
                       .arg(s.firstSuccess->count)
                       .arg(fr(s.firstSuccess->total(), 0));
     } else if (s.best) {
         colour = kNotYet;
         verdict = QStringLiteral("Hors tolérances");
-        figures = QStringLiteral("Au plus près : essai n° %1 · %2 €").arg(s.best->count).arg(fr(s.best->total(), 0));
+        figures = QStringLiteral("Au plus près : n° %1 · %2 €").arg(s.best->count).arg(fr(s.best->total(), 0));
     } else if (!contact) {
         verdict = QStringLiteral("Jamais vu");
         figures = QStringLiteral("Attendu, pas encore venu");
@@ -124,8 +124,7 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
                           : QString());
     QString presence;
     if (contact && contact->silent)
-        presence = QStringLiteral("Injoignable depuis %1 : le poste n'atteint plus le serveur "
-                                  "(réseau, serveur ou mot de passe du poste).")
+        presence = QStringLiteral("Injoignable depuis %1 (réseau, serveur ou mot de passe du poste)")
                        .arg(contact->seen.toString("HH:mm"));
     else if (contact && !contact->open)
         presence = QStringLiteral("Simulateur fermé à %1.").arg(contact->seen.toString("HH:mm"));

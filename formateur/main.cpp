@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
     // The command-line exports, the picture and the help show no window: no display is needed for them.
     for (int i = 1; i < argc; ++i)
         for (const char* batch : {"--report", "--csv", "--csv-fr", "--optimum", "--snapshot", "--help", "-h",
-                                  "--init-classe"})
+                                  "--init-classe", "--postes"})
             if (std::strcmp(argv[i], batch) == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
                 qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -49,7 +49,9 @@ int main(int argc, char* argv[]) {
                                               "exporte toute la classe.");
     const QCommandLineOption serveur("serveur", "Base de la classe (chaîne de connexion libpq ou URI), au lieu de "
                                                 "serveur dans data/classe.ini.", "URI");
-    parser.addOptions({report, csv, csvFrench, optimum, snapshot, size, tab, initClasse, classe, serveur});
+    const QCommandLineOption postes("postes", "Enregistre dans la base de la classe les postes attendus (un nom par "
+                                              "ligne du fichier) et quitte.", "FICHIER");
+    parser.addOptions({report, csv, csvFrench, optimum, snapshot, size, tab, initClasse, classe, serveur, postes});
     parser.process(app);
     if (parser.isSet(help)) {
         std::printf("%s", qPrintable(parser.helpText()));
@@ -62,6 +64,9 @@ int main(int argc, char* argv[]) {
         std::fprintf(ok ? stdout : stderr, "%s\n", qPrintable(message));
         return ok ? 0 : 1;
     }
+
+    if (parser.isSet(postes))
+        return runRosterCommand(parser.isSet(serveur) ? parser.value(serveur) : defaultClassServer(), parser.value(postes));
 
     initializeSimulatorModules();
     if (parser.isSet(classe))

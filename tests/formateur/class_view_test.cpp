@@ -189,7 +189,7 @@ protected:
     static void TearDownTestSuite() { server_.reset(); }
     void SetUp() override {
         if (!server_) GTEST_SKIP() << "PostgreSQL 15 is not installed";
-        server_->psql("TRUNCATE essais");
+        server_->psql("TRUNCATE essais, postes, contacts");
         auto parsed = ClassServer::parse(conninfo_, nullptr);
         parsed->addConnection("stations");
         ASSERT_TRUE(QSqlDatabase::database("stations").isOpen());
@@ -237,7 +237,7 @@ TEST_F(ClassServerTest, StationsShowAsRankedTilesThatFollowNewRows) {
     panel.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.tiles().size() == 3; }));  // drawn once the rows are read
     auto texts = tileTexts(view);
-    EXPECT_EQ(texts[0], (QStringList{"1", "P2", "Stagiaire de P2", "1re réussite : essai n° 2 · 5 700 €",
+    EXPECT_EQ(texts[0], (QStringList{"1", "P2", "Stagiaire de P2", "1re réussite : n° 2 · 5 700 €",
                                      "Session : 3 essais · 8 550 €",
                                      "Meilleur essai, n° 3 : son plus grand écart vaut 0,10 fois la tolérance", "",
                                      "Réussi à l'essai n° 2"}));
@@ -275,6 +275,91 @@ TEST_F(ClassServerTest, StationsShowAsRankedTilesThatFollowNewRows) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return session->trials().size() == 3; }, 15000));
     EXPECT_FALSE(view.findChild<QLabel*>("problem")->isVisible());
     EXPECT_EQ(panel.feed()->allRows().size(), 11u);
+}
+
+// The colours a tile is drawn in: its border, and its verdict's background.
+std::pair<QRgb, QRgb> tileColours(StationTile* tile) {
+    const QImage picture = tile->grab().toImage();
+    const QPoint verdict = tile->findChild<QLabel*>("verdict")->geometry().topLeft() + QPoint(2, 2);
+    return {picture.pixel(1, picture.height() / 2), picture.pixel(verdict)};
+}
+
+// A room as the trainer sets it up: a roster of six where one station never
+// came, one is silent, two PCs share a name; results change live and each
+// tile is drawn as a freshly opened view draws it.
+TEST_F(ClassServerTest, TilesFollowRanksRosterSharedNamesAndSilence) {
+    Workspace w;
+    w.write("postes.txt", "P1\n  P2 \n\nP3\nP4\nP5\nP6\n");
+    QProcess console;
+    console.start(kConsole, {"--postes", QString::fromStdString((w.path() / "postes.txt").string()), "--serveur",
+                             conninfo_});
+    ASSERT_TRUE(console.waitForFinished(30000));
+    ASSERT_EQ(console.exitCode(), 0) << console.readAllStandardError().toStdString();
+    EXPECT_EQ(server_->psql("SELECT string_agg(nom, ',' ORDER BY nom) FROM postes"), "P1,P2,P3,P4,P5,P6\n");
+
+    Scenario tight;
+    tight.budget = 5000;  // a trial costs 2 850 € more than the one before
+    send({row("P1", "s1", 1, 3, 1), row("P2", "s2", 1, 0, 2)});
+    auto p4 = row("P4", "s4a", 1, 2, 3), p4other = row("P4", "s4b", 1, 5, 4);
+    p4.installation = "aaaaaaaa-1111";
+    p4other.installation = "bbbbbbbb-2222";
+    send({p4, p4other});
+    server_->psql("INSERT INTO contacts (poste, installation, ouvert, vu) VALUES "
+                  "('P5', 'x', true, now() - interval '5 minutes'), ('P2', 'y', false, now())");
+    ClassPanel panel(conninfo_);
+    panel.setScenario(tight);
+    ASSERT_TRUE(panel.feed()->waitForFirstRead()) << panel.problem().toStdString();
+    ClassView& view = *panel.view();
+    panel.resize(1280, 800);
+    panel.show();
+    auto stations = [&] {
+        QStringList out;
+        for (StationTile* t : view.tiles()) out << t->texts()[1] + '/' + t->texts()[7];
+        return out;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.tiles().size() == 7; })) << stations().join(' ').toStdString();
+    EXPECT_EQ(stations(), (QStringList{"P2/Réussi à l'essai n° 1", "P4/Hors tolérances", "P1/Hors tolérances",
+                                       "P4/Hors tolérances", "P3/Jamais vu", "P5/Injoignable", "P6/Jamais vu"}));
+    EXPECT_TRUE(view.tiles()[5]->texts()[6].startsWith("Injoignable depuis "));
+    EXPECT_TRUE(view.tiles()[0]->texts()[6].startsWith("Simulateur fermé à "));
+    EXPECT_TRUE(view.tiles()[1]->texts()[2].endsWith("PC aaaaaaaa"));
+    auto* warning = view.findChild<QLabel*>("warning");
+    EXPECT_TRUE(warning->isVisibleTo(&panel));
+    EXPECT_TRUE(warning->text().contains("Deux postes portent le nom « P4 »")) << warning->text().toStdString();
+
+    // P1 succeeds over budget, then P3 comes and succeeds within it: the tiles
+    // move and take their new colours.
+    send({row("P1", "s1", 2, 0, 5)});
+    send({row("P3", "s3", 1, 0.5, 6)});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stations().mid(0, 3) == QStringList{"P2/Réussi à l'essai n° 1", "P3/Réussi à l'essai n° 1",
+                                                                          "P1/Réussi (n° 2), hors budget"}; }))
+        << stations().join(' ').toStdString();
+    EXPECT_EQ(tileTexts(view)[2][3], "1re réussite : n° 2 · 5 700 €");
+    EXPECT_EQ(tileColours(view.tiles()[1]).second, QColor(0, 120, 50).rgb());
+    EXPECT_EQ(tileColours(view.tiles()[2]).second, QColor(200, 100, 0).rgb());
+    ClassView fresh(panel.feed(), "fraîche");
+    fresh.setScenario(tight);
+    fresh.resize(view.size());
+    fresh.show();
+    ASSERT_EQ(fresh.tiles().size(), view.tiles().size());
+    for (std::size_t i = 0; i < view.tiles().size(); ++i) {
+        EXPECT_EQ(fresh.tiles()[i]->texts(), view.tiles()[i]->texts()) << i;
+        EXPECT_EQ(tileColours(fresh.tiles()[i]), tileColours(view.tiles()[i])) << i;
+    }
+    // No two tiles overlap.
+    for (std::size_t i = 1; i < view.tiles().size(); ++i)
+        EXPECT_FALSE(view.tiles()[i]->geometry().intersects(view.tiles()[i - 1]->geometry())) << i;
+}
+
+// A station's own console may only send: its tab says what it sends and where.
+TEST_F(ClassServerTest, AStationsOwnTabSaysWhatItSends) {
+    server_->psql("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'poste_seul') THEN "
+                  "CREATE ROLE poste_seul LOGIN IN ROLE pliage_poste; END IF; END $$");
+    ClassPanel panel(QString::fromStdString(server_->conninfo("postgres", "poste_seul")));
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel.findChild<QLabel*>("envoi") != nullptr; }));
+    EXPECT_TRUE(panel.findChild<QLabel*>("envoi")->text().startsWith("Ce poste envoie ses essais à la base de classe "));
+    EXPECT_FALSE(panel.view()->isVisible());
 }
 
 TEST_F(ClassServerTest, ReportAndCsvHoldEveryRowOfTheClass) {
