@@ -182,4 +182,11 @@ TEST(Scoring, SessionScoreNamesTheFirstSuccessOrTheBestTry) {
     EXPECT_TRUE(best.contains("2,0 fois la tolérance")) << best.toStdString();
 }
 
+// A deviation too small for the decimals shown has no sign.
+TEST(Scoring, FrenchNumbersNeverShowMinusZero) {
+    EXPECT_EQ(fr(-0.0004, 3), "0,000");
+    EXPECT_EQ(fr(-0.0006, 3), "-0,001");
+    EXPECT_EQ(fr(-0.4, 0), "0");
+}
+
 }  // namespace
