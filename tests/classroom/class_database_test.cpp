@@ -195,6 +195,31 @@ TEST_F(ClassDatabase, AServerCrashMidSessionLosesNothingAndKeepsTheOrder) {
     EXPECT_EQ(s.finish(), 0);
 }
 
+// A station whose password is missing keeps its rows, says why in French,
+// and sends them once the password is there, without being started again.
+TEST_F(ClassDatabase, AStationWithoutItsPasswordKeepsTryingAndSaysWhy) {
+    server->psql("CREATE ROLE poste_mdp LOGIN PASSWORD 'secret' IN ROLE pliage_poste");
+    server->requirePassword("poste_mdp");
+    Workspace w;
+    w.write("data/classe.ini", "[classe]\nposte=P7\nserveur=" + server->conninfo("classe", "poste_mdp") + "\n");
+    const std::string passfile = (w.path() / "pgpass").string();
+    qputenv("PGPASSFILE", QByteArray::fromStdString(passfile));
+    LiveSession s(kMain, w.path());
+    s.step(kTrial);
+    StationJournal journal(QString::fromStdString((w.path() / "data/journal.sqlite").string()));
+    QString error;
+    ASSERT_TRUE(journal.open(&error));
+    EXPECT_TRUE(eventually([&] {
+        auto status = journal.replicationStatus(&error);
+        return status && status->known && status->message.contains("aucun mot de passe");
+    })) << journal.replicationStatus(&error)->message.toStdString();
+    w.write("pgpass", "127.0.0.1:" + std::to_string(server->port()) + ":classe:poste_mdp:secret\n");
+    std::filesystem::permissions(passfile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_TRUE(eventually([] { return count("poste = 'P7'") == 1; }));
+    EXPECT_EQ(s.finish(), 0);
+    qunsetenv("PGPASSFILE");
+}
+
 TEST_F(ClassDatabase, ASlowServerDoesNotHoldTheTrial) {
     Workspace w;
     station(w, "P1");

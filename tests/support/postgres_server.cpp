@@ -1,5 +1,6 @@
 #include "postgres_server.h"
 
+#include <fstream>
 #include <QProcess>
 #include <QStringList>
 
@@ -86,6 +87,14 @@ void PostgresServer::start() {
     runAsPostgres("pg_ctl", {"-D", QString::fromStdString((dir_ / "db").string()), "-o", options, "-l",
                              QString::fromStdString((dir_ / "log").string()), "-w", "start"});
     running_ = true;
+}
+
+void PostgresServer::requirePassword(const std::string& user) {
+    const std::filesystem::path rules = dir_ / "db" / "pg_hba.conf";
+    std::ifstream in(rules);
+    const std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(rules) << "host all " << user << " 127.0.0.1/32 scram-sha-256\n" << before;
+    runAsPostgres("pg_ctl", {"-D", QString::fromStdString((dir_ / "db").string()), "reload"});
 }
 
 void PostgresServer::stop(bool* ok) {

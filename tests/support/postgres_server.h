@@ -26,6 +26,10 @@ public:
     // (unaligned, tuples only); throws when psql fails.
     std::string psql(const std::string& sql, const std::string& database = "postgres") const;
 
+    // From now on that user must give its password over TCP (SCRAM); the
+    // server reloads its rules before a new connection is tried.
+    void requirePassword(const std::string& user);
+
     // A crash: the server stops at once, without a shutdown checkpoint.
     void stopImmediately();
     void start();
