@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -56,6 +57,10 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     polyWatcher_.addPath(QDir::current().absoluteFilePath(facts::kCoefficientFolder));
     connect(&polyWatcher_, &QFileSystemWatcher::directoryChanged, this,
             [this] { models_->refresh(recheckSolvability()); });
+    // A file replaced by renaming shows in its folder; one rewritten in place, in itself.
+    scenarioWatcher_.addPaths({dataFolder_, scenarioPath_});
+    connect(&scenarioWatcher_, &QFileSystemWatcher::directoryChanged, this, &ConsoleWindow::rereadScenario);
+    connect(&scenarioWatcher_, &QFileSystemWatcher::fileChanged, this, &ConsoleWindow::rereadScenario);
 
     session_->showTrials(journal_->lastSession());
     problems << journal_->lastProblem();
@@ -74,13 +79,16 @@ QWidget* ConsoleWindow::createScenarioBox() {
     const std::vector<ScenarioField>& fields = scenarioFields();
     for (std::size_t i = 0; i < scenarioFields_.size(); ++i) {
         auto* spin = new QDoubleSpinBox;
+        spin->setObjectName(fields[i].key);
         spin->setDecimals(fields[i].decimals);
         spin->setRange(fields[i].minimum, fields[i].maximum);
         spin->setSingleStep(fields[i].step);
         spin->setSuffix(fields[i].unit);
         spin->setValue(scenario_.*fields[i].value);
         spin->setKeyboardTracking(false);
-        connect(spin, &QDoubleSpinBox::valueChanged, this, &ConsoleWindow::scenarioEdited);
+        connect(spin, &QDoubleSpinBox::valueChanged, this, [this, &field = fields[i]](double value) {
+            scenarioEdited(field, value);
+        });
         row->addWidget(new QLabel(fields[i].label));
         row->addWidget(spin);
         scenarioFields_[i] = spin;
@@ -129,10 +137,31 @@ void ConsoleWindow::addTrial(const Trial& trial) {
 
 QString ConsoleWindow::scoreText() const { return session_->scoreText(); }
 
-void ConsoleWindow::scenarioEdited() {
-    for (std::size_t i = 0; i < scenarioFields_.size(); ++i)
-        scenario_.*scenarioFields()[i].value = scenarioFields_[i]->value();
-    if (!saveScenario(scenarioPath_, scenario_)) showProblem("Impossible d'enregistrer " + scenarioPath_ + ".");
+void ConsoleWindow::scenarioEdited(const ScenarioField& field, double value) {
+    Scenario onDisk;
+    const QString message = saveScenarioField(scenarioPath_, field, value, onDisk);
+    if (!message.isEmpty()) showProblem(message);
+    showScenario(onDisk);
+}
+
+void ConsoleWindow::rereadScenario() {
+    if (QFileInfo(scenarioPath_).isFile()) scenarioWatcher_.addPath(scenarioPath_);
+    Scenario onDisk;
+    const QString message = loadScenario(scenarioPath_, onDisk);
+    if (!message.isEmpty()) showProblem(message);
+    showScenario(onDisk);
+}
+
+void ConsoleWindow::showScenario(const Scenario& scenario) {
+    // Only the fields that differ: one the trainer is typing in keeps its text.
+    for (std::size_t i = 0; i < scenarioFields_.size(); ++i) {
+        const double value = scenario.*scenarioFields()[i].value;
+        if (scenarioFields_[i]->value() == value) continue;
+        const QSignalBlocker quiet(scenarioFields_[i]);
+        scenarioFields_[i]->setValue(value);
+    }
+    if (scenario == scenario_) return;
+    scenario_ = scenario;
     session_->setScenario(scenario_);
     classTab_->setScenario(scenario_);
     recheckSolvability();

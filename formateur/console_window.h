@@ -41,7 +41,11 @@ private:
     QWidget* createSolvabilityBox();
 
     void addTrial(const Trial& trial);
-    void scenarioEdited();
+    // The trainer changed that field: it alone is written, into the file as it is now.
+    void scenarioEdited(const ScenarioField& field, double value);
+    // Another console, or a person, may have changed the file.
+    void rereadScenario();
+    void showScenario(const Scenario& scenario);
     // Returns the best setting found, none when the check failed.
     std::optional<Optimum> recheckSolvability();
     void showProblem(const QString& message);
@@ -51,7 +55,7 @@ private:
     QString scenarioPath_;
     Scenario scenario_;
     JournalFollower* journal_ = nullptr;
-    QFileSystemWatcher polyWatcher_;
+    QFileSystemWatcher polyWatcher_, scenarioWatcher_;
     SessionView* session_ = nullptr;
     QString solvability_;
 

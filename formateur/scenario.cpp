@@ -2,7 +2,9 @@
 
 #include "file_safety.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QStringList>
 
@@ -12,6 +14,9 @@
 namespace {
 
 const QString kVersionLine = QStringLiteral("version=1");
+const QString kNotSaved = QStringLiteral("Le scénario n'est pas enregistré : ");
+
+std::string local(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 QByteArray scenarioText(const Scenario& s) {
     QByteArray text = "# Console du formateur : tolérances (± degrés, ± mm) et budget (€)\n" +
@@ -70,6 +75,12 @@ const std::vector<ScenarioField>& scenarioFields() {
     return fields;
 }
 
+bool Scenario::operator==(const Scenario& o) const {
+    for (const ScenarioField& k : scenarioFields())
+        if (this->*k.value != o.*k.value) return false;
+    return true;
+}
+
 bool Scenario::meets(double A1, double A2, double H) const {
     return std::abs(A1 - kTargetA1) <= toleranceA1 && std::abs(A2 - kTargetA2) <= toleranceA2 &&
            std::abs(H - kTargetH) <= toleranceH;
@@ -80,16 +91,25 @@ double Scenario::distance(const Trial& t) const {
                      std::abs(t.deviationH()) / toleranceH});
 }
 
-QString loadScenario(const QString& path, Scenario& scenario) {
-    scenario = Scenario{};
-    const auto read = file_safety::readRegularFile(QFile::encodeName(path).toStdString());
-    if (read.status == file_safety::ReadStatus::Missing) return {};
-    if (read.status == file_safety::ReadStatus::Refused) return QString::fromStdString(read.error);
-    if (read.status != file_safety::ReadStatus::Read) return QStringLiteral("Le scénario %1 est illisible.").arg(path);
-    const QByteArray content = QByteArray::fromStdString(read.content);
+namespace {
 
-    const QStringList lines = QString::fromUtf8(content).replace("\r\n", "\n").split('\n', Qt::SkipEmptyParts);
+// What a scenario file holds: its values, and the lines that could not be used.
+struct ScenarioRead {
+    Scenario scenario;
     QStringList bad, refusals;
+    QString error;  // the file is there but cannot be read
+};
+
+ScenarioRead readScenario(const QString& path) {
+    ScenarioRead r;
+    const auto read = file_safety::readRegularFile(local(path));
+    if (read.status == file_safety::ReadStatus::Missing) return r;
+    if (read.status == file_safety::ReadStatus::Refused) r.error = QString::fromStdString(read.error);
+    if (read.status == file_safety::ReadStatus::Unreadable) r.error = QStringLiteral("Le scénario %1 est illisible.").arg(path);
+    if (!r.error.isEmpty()) return r;
+
+    const QStringList lines =
+        QString::fromStdString(read.content).replace("\r\n", "\n").split('\n', Qt::SkipEmptyParts);
     bool versionSeen = false;
     for (const QString& raw : lines) {
         const QString line = raw.trimmed();
@@ -97,32 +117,79 @@ QString loadScenario(const QString& path, Scenario& scenario) {
         QString refusal;
         if (line == kVersionLine)
             versionSeen = true;
-        else if (!applyLine(line, scenario, &refusal))
-            bad << line;
-        if (!refusal.isEmpty()) refusals << refusal;
+        else if (!applyLine(line, r.scenario, &refusal))
+            r.bad << line;
+        if (!refusal.isEmpty()) r.refusals << refusal;
     }
     if (!versionSeen) {
         // From another version: none of its values is trusted.
-        scenario = Scenario{};
-        bad = lines;
-        refusals.clear();
+        r.scenario = Scenario{};
+        r.bad = lines;
+        r.refusals.clear();
     }
-    if (bad.isEmpty()) return {};
-
-    std::string badPath;
-    const bool setAside =
-        file_safety::setAside(QFile::encodeName(path).toStdString(), (bad.join('\n') + '\n').toStdString(), badPath).ok();
-    if (!setAside || !saveScenario(path, scenario))
-        return QStringLiteral("Le scénario %1 est endommagé et n'a pas pu être réparé.").arg(path);
-    const QString refused = refusals.isEmpty() ? QString() : " (" + refusals.join(" ; ") + ")";
-    return QStringLiteral("Le scénario était endommagé ou d'une autre version : %1 ligne(s) mises de côté "
-                          "dans %2%3, valeurs par défaut pour ces réglages.")
-        .arg(bad.size())
-        .arg(QFile::decodeName(badPath.c_str()), refused);
+    return r;
 }
 
-bool saveScenario(const QString& path, const Scenario& scenario) {
-    return file_safety::replaceFile(QFile::encodeName(path).toStdString(), scenarioText(scenario).toStdString()).ok();
+QString notRepaired(const QString& path, const std::string& why) {
+    return QStringLiteral("Le scénario %1 est endommagé et n'a pas pu être réparé : %2")
+        .arg(path, QString::fromStdString(why));
+}
+
+// Sets the damaged lines aside, then writes the scenario; under the file's
+// lock. False when the scenario is not written. *message says why, or what
+// was set aside.
+bool writeScenario(const QString& path, const ScenarioRead& r, QString* message) {
+    std::string badPath;
+    if (!r.bad.isEmpty()) {
+        const auto setAside = file_safety::setAside(local(path), (r.bad.join('\n') + '\n').toStdString(), badPath);
+        if (!setAside.ok()) {
+            *message = notRepaired(path, setAside.error);
+            return false;
+        }
+    }
+    const auto written = file_safety::replaceFile(local(path), scenarioText(r.scenario).toStdString());
+    if (!written.ok()) {
+        *message = kNotSaved + QString::fromStdString(written.error);
+        return false;
+    }
+    if (!r.bad.isEmpty())
+        *message = QStringLiteral("Le scénario était endommagé ou d'une autre version : %1 ligne(s) mises de côté "
+                                  "dans %2%3, valeurs par défaut pour ces réglages.")
+                       .arg(r.bad.size())
+                       .arg(QFile::decodeName(badPath.c_str()),
+                            r.refusals.isEmpty() ? QString() : " (" + r.refusals.join(" ; ") + ")");
+    return true;
+}
+
+QString scenarioLockPath(const QString& path) { return QFileInfo(path).dir().filePath(kScenarioLockFile); }
+
+}  // namespace
+
+QString loadScenario(const QString& path, Scenario& scenario) {
+    ScenarioRead read = readScenario(path);
+    scenario = read.scenario;
+    if (read.bad.isEmpty()) return read.error;
+    const file_safety::FileLock lock(local(scenarioLockPath(path)));
+    if (!lock.held())
+        return notRepaired(path, lock.error());
+    // Read again under the lock: another console may have just written it.
+    read = readScenario(path);
+    scenario = read.scenario;
+    QString message = read.error;
+    if (message.isEmpty() && !read.bad.isEmpty()) writeScenario(path, read, &message);
+    return message;
+}
+
+QString saveScenarioField(const QString& path, const ScenarioField& field, double value, Scenario& scenario) {
+    const file_safety::FileLock lock(local(scenarioLockPath(path)));
+    ScenarioRead read = readScenario(path);
+    scenario = read.scenario;
+    if (!lock.held()) return kNotSaved + QString::fromStdString(lock.error());
+    if (!read.error.isEmpty()) return kNotSaved + read.error;
+    read.scenario.*field.value = value;
+    QString message;
+    if (writeScenario(path, read, &message)) scenario = read.scenario;
+    return message;
 }
 
 Verdict judge(const Trial& t, const Scenario& s) {

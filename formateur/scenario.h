@@ -9,14 +9,18 @@
 #include <optional>
 #include <vector>
 
-// The exercise's file, in the data folder.
+// The exercise's file, in the data folder, and the lock its writers take beside it.
 inline constexpr const char* kScenarioFile = "scenario.ini";
+inline constexpr const char* kScenarioLockFile = "scenario.lock";
 
 struct Scenario {
     double toleranceA1 = 1.0;  // ± degrees
     double toleranceA2 = 1.0;  // ± degrees
     double toleranceH = 0.5;   // ± mm
     double budget = 10000.0;   // euros
+
+    bool operator==(const Scenario& o) const;
+    bool operator!=(const Scenario& o) const { return !(*this == o); }
 
     bool meets(double A1, double A2, double H) const;
     bool meets(const Trial& t) const { return meets(t.A1, t.A2, t.H); }
@@ -41,7 +45,10 @@ const std::vector<ScenarioField>& scenarioFields();
 // file is rewritten with what was good. Returns the message for the trainer,
 // empty when all was well.
 QString loadScenario(const QString& path, Scenario& scenario);
-bool saveScenario(const QString& path, const Scenario& scenario);
+// Sets one field in FILE as it is now, so that what another console wrote
+// there meanwhile is kept; scenario receives what the file then holds. Both
+// this and a repair hold the folder's scenario.lock while they read and write.
+QString saveScenarioField(const QString& path, const ScenarioField& field, double value, Scenario& scenario);
 
 // A number as a French reader writes it.
 QString fr(double x, int decimals);

@@ -12,6 +12,7 @@
 #include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace file_safety {
@@ -403,6 +404,45 @@ WriteResult setAside(const std::string& path, const std::string& content, std::s
         return result(WriteStatus::Written);
     }
     return result(WriteStatus::Refused, "Trop de fichiers " + inQuotes(path + ".bad...") + " : supprimez les anciens.");
+}
+
+// ---- locks ---------------------------------------------------------------------
+
+FileLock::FileLock(const std::string& path, std::chrono::milliseconds patience) {
+    // O_NONBLOCK: a pipe planted in its place does not wait for a writer.
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | flags, 0666);
+    // Made by another user of the folder: a descriptor that can only read locks as well.
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | flags);
+    if (fd < 0) {
+        error_ = errno == ELOOP ? inQuotes(path) + " est un lien symbolique : le verrou n'est pas pris à travers lui. "
+                                                   "Supprimez ce lien."
+                                : "Le verrou " + inQuotes(path) + " ne peut pas être ouvert (" + std::strerror(errno) +
+                                      ") : vérifiez que vous pouvez écrire dans son dossier.";
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        error_ = inQuotes(path) + " est " + kindOf(st.st_mode) + ", pas un fichier ordinaire : le verrou n'est pas "
+                                                                 "pris. Supprimez-le.";
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (error_.empty() && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            error_ = "Le verrou " + inQuotes(path) + " ne peut pas être pris : " + std::strerror(errno) + ".";
+        else if (std::chrono::steady_clock::now() >= deadline)
+            error_ = "Le verrou " + inQuotes(path) + " est tenu par un autre programme : réessayez dans un moment, "
+                                                     "ou fermez l'autre programme.";
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (error_.empty())
+        fd_ = fd;
+    else
+        ::close(fd);
+}
+
+FileLock::~FileLock() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
 // ---- coefficient history -----------------------------------------------------

@@ -4,6 +4,7 @@
 // and for the Qt programs alike. Messages are in French and name the file.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <set>
 #include <string>
@@ -101,6 +102,30 @@ WriteResult setAside(const std::string& path, const std::string& content, std::s
 // Done once a process for each folder and name; a program's first
 // replacement of a file does it for that file.
 void removeStaleTemporaries(const std::string& folder, const std::string& name);
+
+// ---- locks ---------------------------------------------------------------------
+
+// An exclusive lock on the lock file path while the object lives, for a read,
+// change and replace that two programs of the folder could make at once. It is
+// an flock, which the system lets go when its holder ends, however it ends: a
+// lock file left behind holds nothing. The file is made when missing and never
+// written; a link, a pipe or anything else than a regular file in its place is
+// refused at once. A lock held by another program is tried again until
+// patience has passed, then error() says so.
+class FileLock {
+public:
+    explicit FileLock(const std::string& path, std::chrono::milliseconds patience = std::chrono::seconds(2));
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    bool held() const { return fd_ >= 0; }
+    const std::string& error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    std::string error_;
+};
 
 // ---- coefficient history -----------------------------------------------------
 

@@ -2,15 +2,18 @@
 // simulator is recorded trial by trial; the console's window and its
 // command-line exports are checked on the result.
 #include "console_window.h"
+#include "file_safety.h"
 #include "report.h"
 #include "session.h"
 #include "var_.h"
 
 #include <QApplication>
+#include <QDoubleSpinBox>
 #include <QJsonDocument>
 #include <QImage>
 #include <QJsonObject>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
 
@@ -182,6 +185,39 @@ TEST(ConsoleWindowTest, FitsClassroomScreensWithAnUndistortedChart) {
         EXPECT_GE(chart->xAxis->range().upper, 80);
         EXPECT_GE(chart->yAxis->range().upper, 45);
     }
+}
+
+// Two consoles on one folder: each writes only the field changed in it, into
+// the file as the other left it, and shows what the other wrote.
+TEST(ConsoleWindowTest, TwoConsolesOnOneFolderKeepEachOthersChanges) {
+    Workspace w;
+    InFolder in(w.path());
+    ConsoleWindow first, second;
+    auto field = [](ConsoleWindow& window, const char* key) { return window.findChild<QDoubleSpinBox*>(key); };
+    field(first, "budget")->setValue(5250);
+    field(second, "tolerance_H")->setValue(0.3);
+    Scenario onDisk;
+    ASSERT_EQ(loadScenario("data/scenario.ini", onDisk), "");
+    EXPECT_EQ(onDisk.budget, 5250);
+    EXPECT_EQ(onDisk.toleranceH, 0.3);
+    EXPECT_EQ(field(second, "budget")->value(), 5250);  // read again before writing
+    EXPECT_TRUE(waitFor([&] { return field(first, "tolerance_H")->value() == 0.3; }));
+
+    // Rewritten in place by a person: both follow, and judge by it.
+    w.write("data/scenario.ini", "version=1\ntolerance_A1=2.5\n");
+    EXPECT_TRUE(waitFor([&] { return field(first, "tolerance_A1")->value() == 2.5 && field(second, "budget")->value() == 10000; }));
+
+    // Another program holds the lock: nothing is written, and the field shows the file again.
+    const file_safety::FileLock held((w.path() / "data/scenario.lock").string());
+    ASSERT_TRUE(held.held());
+    field(first, "tolerance_A2")->setValue(3);
+    EXPECT_EQ(field(first, "tolerance_A2")->value(), 1);
+    const QString message = first.statusBar()->currentMessage();
+    EXPECT_TRUE(message.startsWith("Le scénario n'est pas enregistré : Le verrou « " +
+                                   QString::fromStdString((w.path() / "data/scenario.lock").string()) +
+                                   " » est tenu par un autre programme"))
+        << message.toStdString();
+    EXPECT_EQ(QString::fromStdString(w.read("data/scenario.ini")), "version=1\ntolerance_A1=2.5\n");
 }
 
 // The console as a process in the folder; its standard output.

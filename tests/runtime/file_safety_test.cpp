@@ -200,6 +200,32 @@ TEST_F(FileSafety, AFirstReplacementRemovesOnlyItsOwnStaleTemporaries) {
                                            ".CoutO.dat.toolong1", "CoutO.dat.Ab12Cd"}));
 }
 
+TEST_F(FileSafety, ALockIsTakenAtOnceOrRefusedWithoutHanging) {
+    using std::chrono::milliseconds;
+    // Left behind by a process that ended, and made by another user: it holds nothing.
+    put("left.lock", "");
+    ::chmod("left.lock", 0644);
+    asNobody([] { EXPECT_TRUE(sf::FileLock("left.lock").held()); });
+    {
+        const sf::FileLock first("scenario.lock");
+        ASSERT_TRUE(first.held()) << first.error();
+        const sf::FileLock second("scenario.lock", milliseconds(50));
+        EXPECT_FALSE(second.held());
+        EXPECT_EQ(second.error(), "Le verrou « scenario.lock » est tenu par un autre programme : réessayez dans un "
+                                  "moment, ou fermez l'autre programme.");
+    }
+    EXPECT_TRUE(sf::FileLock("scenario.lock", milliseconds(0)).held());  // let go with its holder
+
+    // A pipe or a link planted in its place is refused at once, whatever the patience.
+    ASSERT_EQ(::mkfifo("pipe.lock", 0666), 0);
+    fs::create_symlink("elsewhere", "link.lock");
+    EXPECT_EQ(sf::FileLock("pipe.lock", std::chrono::hours(1)).error(),
+              "« pipe.lock » est un tube nommé, pas un fichier ordinaire : le verrou n'est pas pris. Supprimez-le.");
+    EXPECT_EQ(sf::FileLock("link.lock", std::chrono::hours(1)).error(),
+              "« link.lock » est un lien symbolique : le verrou n'est pas pris à travers lui. Supprimez ce lien.");
+    EXPECT_FALSE(fs::exists("elsewhere"));
+}
+
 TEST_F(FileSafety, EveryCoefficientWriteKeepsTheReplacedFileFiftyDeep) {
     fs::create_directory("poly");
     const std::string fitted = "132.805999 \t-1.931088 \t";
