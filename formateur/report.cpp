@@ -8,10 +8,51 @@
 #include <QTextDocument>
 #include <QUrl>
 
+#include <algorithm>
 
 QString exerciseText(const Scenario& s) {
     return QStringLiteral("Cible : A1 = 135°, A2 = 135°, H = 30,44 mm. Tolérances : ±%1°, ±%2°, ±%3 mm. Budget : %4")
         .arg(fr(s.toleranceA1, 2), fr(s.toleranceA2, 2), fr(s.toleranceH, 2), fr(s.budget, 0));
+}
+
+namespace {
+
+// The names a field takes in the rows, in their order, each once.
+QString namesIn(const std::vector<Trial>& rows, QString Trial::*field, const QString& unnamed) {
+    QStringList names;
+    for (const Trial& t : rows) {
+        const QString name = (t.*field).isEmpty() ? unnamed : t.*field;
+        if (!names.contains(name)) names << name;
+    }
+    return names.join(" / ");
+}
+
+}  // namespace
+
+QString stationAndTrainee(const std::vector<Trial>& session) {
+    if (session.empty()) return QStringLiteral("aucun essai enregistré");
+    return namesIn(session, &Trial::station, QStringLiteral("poste sans nom")) + " — " +
+           namesIn(session, &Trial::trainee, QStringLiteral("stagiaire non renseigné"));
+}
+
+QString sessionDates(const std::vector<Trial>& session) {
+    if (session.empty()) return {};
+    const auto [first, last] = std::minmax_element(session.begin(), session.end(),
+                                                   [](const Trial& a, const Trial& b) { return a.time < b.time; });
+    if (first->time.date() != last->time.date())
+        return QStringLiteral("du %1 au %2").arg(frenchTime(first->time), frenchTime(last->time));
+    return QStringLiteral("du %1, de %2 à %3")
+        .arg(QLocale(QLocale::French).toString(first->time.date(), "d MMMM yyyy"), first->time.toString("HH:mm"),
+             last->time.toString("HH:mm"));
+}
+
+QString frenchTime(const QDateTime& time) { return QLocale(QLocale::French).toString(time, "d MMMM yyyy à HH:mm"); }
+
+QString csvText(QString text, QChar separator) {
+    // Names are typed by people: a separator or a quote must not shift the columns.
+    if (text.contains(separator) || text.contains('"') || text.contains('\n') || text.contains('\r'))
+        text = '"' + text.replace('"', "\"\"") + '"';
+    return text;
 }
 
 void setReportPage(QPdfWriter& writer, const QString& title) {
@@ -54,15 +95,17 @@ QString unbreakable(QString text) {
 QString reportHtml(const SessionReport& r, std::size_t skipped) {
     const Scenario& s = r.scenario;
     // Landscape: the chart beside the texts, the table across the page below.
+    const QString dates = sessionDates(r.trials);
     QString html = QStringLiteral(
-                       "<h2>Console du formateur — rapport de session</h2>"
+                       "<h2>Rapport de session — %5</h2>"
                        "<table width=\"100%\"><tr><td width=\"45%\"><img src=\"chart\" width=\"%4\"></td>"
                        "<td>"
-                       "<p>%1\u00A0€.<br>Édité le %2.</p><p><b>%3</b></p>")
-                       .arg(exerciseText(s),
-                            QLocale(QLocale::French).toString(QDateTime::currentDateTime(), "d MMMM yyyy à HH:mm"),
+                       "<p>%6%1\u00A0€.<br>Édité le %2.</p><p><b>%3</b></p>")
+                       .arg(exerciseText(s), frenchTime(QDateTime::currentDateTime()),
                             unbreakable(r.score).toHtmlEscaped(),
-                            QString::number(qRound(r.chart.width() / r.chart.devicePixelRatio())));
+                            QString::number(qRound(r.chart.width() / r.chart.devicePixelRatio())),
+                            stationAndTrainee(r.trials).toHtmlEscaped(),
+                            dates.isEmpty() ? QString() : "<b>Session " + dates.toHtmlEscaped() + ".</b><br>");
     html += "<p><b>Faisabilité de l'exercice</b><br>" + unbreakable(r.solvability).toHtmlEscaped().replace('\n', "<br>") +
             "</p></td></tr></table>";
     if (skipped > 0)
@@ -88,7 +131,7 @@ QString reportHtml(const SessionReport& r, std::size_t skipped) {
 
 bool writeReportPdf(const QString& file, const SessionReport& r) {
     QPdfWriter writer(file);
-    setReportPage(writer, "Rapport de session");
+    setReportPage(writer, "Rapport de session — " + stationAndTrainee(r.trials));
     // The document lays out in points; it is scaled to the page's pixels.
     const double scale = writer.resolution() / 72.0;
     const QSizeF page = writer.pageLayout().paintRectPixels(writer.resolution()).size() / scale;
@@ -113,18 +156,20 @@ bool writeReportPdf(const QString& file, const SessionReport& r) {
 bool writeSessionCsv(const QString& file, const std::vector<Trial>& trials, const Scenario& scenario,
                      CsvDialect dialect) {
     const bool french = dialect == CsvDialect::French;
-    auto line = [french](QStringList fields) {
-        if (!french) return fields.join(',').toUtf8() + '\n';
-        for (QString& f : fields) {
-            bool isNumber = false;
-            f.toDouble(&isNumber);
-            if (isNumber) f.replace('.', ',');
-        }
-        return fields.join(';').toUtf8() + '\n';
+    const QChar separator = french ? ';' : ',';
+    auto line = [&](QStringList fields, const QString& station, const QString& trainee) {
+        if (french)
+            for (QString& f : fields) {
+                bool isNumber = false;
+                f.toDouble(&isNumber);
+                if (isNumber) f.replace('.', ',');
+            }
+        fields << csvText(station, separator) << csvText(trainee, separator);
+        return fields.join(separator).toUtf8() + '\n';
     };
     // The byte order mark tells a spreadsheet that the accents are UTF-8.
     QByteArray text = french ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-    text += line(csvColumns() << "verdict");
-    for (const Trial& t : trials) text += line(csvFields(t) << verdictText(judge(t, scenario)));
+    text += line(csvColumns() << "verdict", "poste", "stagiaire");
+    for (const Trial& t : trials) text += line(csvFields(t) << verdictText(judge(t, scenario)), t.station, t.trainee);
     return saveWhole(file, text);
 }

@@ -20,8 +20,10 @@ struct SessionReport {
 };
 
 bool writeReportPdf(const QString& file, const SessionReport& report);
-// The session's rows as in the journal, with the verdict last. The French
-// spreadsheet dialect separates with ';' and writes decimal commas.
+// The session's rows as in the journal, then the verdict, then the station
+// and the trainee: the columns before keep their places for the readers of
+// the journal's columns. The French spreadsheet dialect separates with ';'
+// and writes decimal commas.
 enum class CsvDialect { Standard, French };
 bool writeSessionCsv(const QString& file, const std::vector<Trial>& trials, const Scenario& scenario,
                      CsvDialect dialect = CsvDialect::Standard);
@@ -29,6 +31,15 @@ bool writeSessionCsv(const QString& file, const std::vector<Trial>& trials, cons
 // For the reports' heads: the target, the tolerances and the budget's
 // figure, without its euro sign.
 QString exerciseText(const Scenario& s);
+// Who made a session and when, from its rows: "Poste 3 — Léa Dubois" and
+// "du 5 mars 2024, de 09:30 à 10:12". Every report names both, so that
+// printouts from a room of stations can be told apart.
+QString stationAndTrainee(const std::vector<Trial>& session);
+QString sessionDates(const std::vector<Trial>& session);
+// "5 mars 2024 à 09:30".
+QString frenchTime(const QDateTime& time);
+// A CSV field: quoted when it holds the separator, a quote or a line break.
+QString csvText(QString text, QChar separator);
 // The reports' page: A4 landscape, 12 mm margins, 200 dots an inch.
 void setReportPage(QPdfWriter& writer, const QString& title);
 // Writes the whole text or leaves the file as it was.

@@ -1,10 +1,13 @@
 // The journal's rows and files, the scenario file and the scoring.
+#include "class_report.h"
 #include "journal.h"
 #include "report.h"
 #include "scenario.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -78,18 +81,63 @@ TEST(CsvExport, NumbersAsPrintedInBothDialects) {
     const QStringList s = QString::fromUtf8(slurp(standard)).split('\n'), f = QString::fromUtf8(slurp(french)).split('\n');
     ASSERT_EQ(s.size(), 4);
     EXPECT_EQ(s[1].toStdString(), "2024-03-05T09:30:12.345,1,8,8,61,34,60,131.4425,135.0001,30.4412,-3.5575,0.0001,0.0012,"
-                    "2500,350,2850,1,oui,hors tolérance");
+                    "2500,350,2850,1,oui,hors tolérance,,");
     EXPECT_EQ(s[2].toStdString(), "2024-03-05T09:30:12.345,1,8,8,61,34,60,136.5,134,30.44,1.5,-1,0,2500,350,2850,1,non,"
-                    "hors tolérance");
+                    "hors tolérance,,");
     EXPECT_TRUE(slurp(french).startsWith("\xEF\xBB\xBF"));  // accents read as UTF-8
     EXPECT_EQ(f[0].toStdString(), "heure;session;A;R;L;C;F;A1;A2;H;ecart_A1;ecart_A2;ecart_H;cout_outillage;"
-                    "cout_reglage;cout_total;essais;facture;verdict");
+                    "cout_reglage;cout_total;essais;facture;verdict;poste;stagiaire");
     EXPECT_EQ(f[1].toStdString(), "2024-03-05T09:30:12.345;1;8;8;61;34;60;131,4425;135,0001;30,4412;-3,5575;0,0001;0,0012;"
-                    "2500;350;2850;1;oui;hors tolérance");
+                    "2500;350;2850;1;oui;hors tolérance;;");
 
     // An uncharged repeat is named as such where the trial number would be.
     EXPECT_EQ(tableCells(trials[0], Scenario{})[1], "1");
     EXPECT_EQ(tableCells(trials[1], Scenario{})[1], "non facturé");
+}
+
+QString pdfText(const QString& pdf) {
+    QProcess text;
+    text.start("pdftotext", {"-layout", pdf, "-"});
+    return text.waitForFinished(30000) ? QString::fromUtf8(text.readAllStandardOutput()) : QString();
+}
+
+// Printouts and exports from a room of stations: each says whose session it
+// is and when, and the session CSV keeps the journal's columns in place.
+TEST(Reports, NameTheStationTheTraineeAndTheSessionDate) {
+    std::vector<Trial> longSession;
+    for (int i = 0; i < 40; ++i) {
+        Trial t = trialWith(136.5 - i * 0.05, 135, 30.44, i + 1);
+        t.station = "Poste 7";
+        t.trainee = "Dubois; \"Léa\"";
+        t.time = t.time.addSecs(60 * i);
+        longSession.push_back(t);
+    }
+    std::vector<Trial> shortSession{longSession[0]};
+    shortSession[0].station = "Poste 8";
+    shortSession[0].trainee.clear();
+    QTemporaryDir dir;
+
+    ASSERT_TRUE(writeSessionCsv(dir.filePath("s.csv"), longSession, Scenario{}, CsvDialect::French));
+    const QStringList csv = QString::fromUtf8(slurp(dir.filePath("s.csv"))).split('\n');
+    EXPECT_TRUE(csv[0].endsWith(";facture;verdict;poste;stagiaire")) << csv[0].toStdString();
+    EXPECT_TRUE(csv[1].endsWith(";1;oui;hors tolérance;Poste 7;\"Dubois; \"\"Léa\"\"\"")) << csv[1].toStdString();
+
+    QImage chart(400, 300, QImage::Format_RGB32);
+    chart.fill(Qt::white);
+    const SessionReport report{longSession, Scenario{}, "Score", "Faisable", chart};
+    ASSERT_TRUE(writeReportPdf(dir.filePath("session.pdf"), report));
+    const QString session = pdfText(dir.filePath("session.pdf")).simplified();
+    EXPECT_TRUE(session.contains("Rapport de session — Poste 7 — Dubois; \"Léa\"")) << session.toStdString();
+    EXPECT_TRUE(session.contains("Session du 5 mars 2024, de 09:30 à 10:09.")) << session.toStdString();
+
+    // A station's rows run onto a second page, which names it again.
+    ASSERT_TRUE(writeClassReportPdf(dir.filePath("classe.pdf"), {{"Poste 7", longSession}, {"Poste 8", shortSession}},
+                                    Scenario{}));
+    const QStringList pages = pdfText(dir.filePath("classe.pdf")).split('\f', Qt::SkipEmptyParts);
+    ASSERT_EQ(pages.size(), 4);
+    for (int p = 1; p < 3; ++p) EXPECT_TRUE(pages[p].simplified().contains("Poste 7 — Dubois; \"Léa\"")) << p;
+    EXPECT_TRUE(pages[1].simplified().contains("Dernière session, du 5 mars 2024, de 09:30 à 10:09"));
+    EXPECT_TRUE(pages[3].simplified().contains("Poste 8 — stagiaire non renseigné"));
 }
 
 class ScenarioFileTest : public ::testing::Test {

@@ -234,13 +234,13 @@ TEST(ConsoleProgram, ExportsTheSessionAndTheOptimum) {
     Workspace w;
     playSession(w);
     ASSERT_EQ(runConsole(w, "--csv session.csv --report rapport.pdf --csv-fr tableur.csv").status, 0);
-    EXPECT_NE(w.read("tableur.csv").find(";7500;1400;8900;4;oui;hors tolérance\n"), std::string::npos);
+    EXPECT_NE(w.read("tableur.csv").find(";7500;1400;8900;4;oui;hors tolérance;"), std::string::npos);
     ASSERT_EQ(runConsole(w, "--snapshot fenetre.png --taille 1024x768 --onglet Modèle").status, 0);
     EXPECT_EQ(QImage(QString::fromStdString((w.path() / "fenetre.png").string())).size(), QSize(1024, 768));
     const std::string csv = w.read("session.csv");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 6);
-    EXPECT_EQ(csv.substr(0, csv.find('\n')), csvHeader().toStdString() + ",verdict");
-    EXPECT_NE(csv.find(",7500,1400,8900,4,oui,hors tolérance\n"), std::string::npos) << csv;
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), csvHeader().toStdString() + ",verdict,poste,stagiaire");
+    EXPECT_NE(csv.find(",7500,1400,8900,4,oui,hors tolérance,"), std::string::npos) << csv;
     EXPECT_EQ(w.read("rapport.pdf").substr(0, 5), "%PDF-");
 
     ScriptRun optimum = runConsole(w, "--optimum");
