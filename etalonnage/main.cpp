@@ -10,23 +10,12 @@
 #include <QApplication>
 
 #include <clocale>
-#include <cstring>
 #include <cstdio>
 #include <random>
 
 using namespace etalonnage;
 
 int main(int argc, char* argv[]) {
-    // The command line and the snapshot need no display.
-    for (int i = 1; i < argc; ++i)
-        for (const char* batch : {"--plan", "--ajuster", "--snapshot", "--help", "-h"})
-            if (std::strcmp(argv[i], batch) == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-                qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    mclUseFrenchQtTexts();
-    std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; file numbers keep the point
-    QCoreApplication::setApplicationName("etalonnage");
-
     QCommandLineParser parser;
     parser.setApplicationDescription("Étalonnage du modèle : plan d'expériences, ajustement des trois modèles, "
                                      "fichiers de coefficients du simulateur.");
@@ -42,11 +31,13 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption save("enregistrer", "Enregistre les trois modèles ajustés dans poly/.");
     const QCommandLineOption snapshot("snapshot", "Enregistre une image de la fenêtre et quitte.", "FICHIER.png");
     parser.addOptions({plan, centres, seed, pdf, fit, json, report, save, snapshot});
-    parser.process(app);
-    if (parser.isSet(help)) {
-        std::printf("%s", qPrintable(parser.helpText()));
-        return 0;
-    }
+    // The command line and the snapshot need no display.
+    mclReadCommandLine(parser, argc, argv, {help, plan, fit, snapshot});
+    QApplication app(argc, argv);
+    mclUseFrenchQtTexts();
+    std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; file numbers keep the point
+    QCoreApplication::setApplicationName("etalonnage");
+    if (const auto end = mclAnswerCommandLine(parser, help, "etalonnage")) return *end;
 
     auto fail = [](const QString& message) {
         std::fprintf(stderr, "%s\n", message.toUtf8().constData());
@@ -66,25 +57,25 @@ int main(int argc, char* argv[]) {
 
     initializeModelModules();
     if (parser.isSet(plan)) {
-        p.csv = parser.value(plan);
-        p.pdf = parser.value(pdf);
+        p.csv = mclPathOption(parser, plan);
+        p.pdf = mclPathOption(parser, pdf);
         return runPlan(p);
     }
     if (parser.isSet(fit) && !parser.isSet(snapshot)) {
         FitRequest f;
-        f.sheet = parser.value(fit);
-        f.report = parser.value(report);
+        f.sheet = mclPathOption(parser, fit);
+        f.report = mclPathOption(parser, report);
         f.json = parser.isSet(json);
         f.save = parser.isSet(save);
         return runFit(f);
     }
 
     CalibrationWindow window(p.centres, p.seed);
-    if (parser.isSet(fit)) window.loadMeasurements(parser.value(fit));
+    if (parser.isSet(fit)) window.loadMeasurements(mclPathOption(parser, fit));
     window.show();
     if (parser.isSet(snapshot)) {
         QCoreApplication::processEvents();
-        return window.grab().save(parser.value(snapshot)) ? 0 : 1;
+        return window.grab().save(mclPathOption(parser, snapshot)) ? 0 : 1;
     }
     return app.exec();
 }

@@ -154,9 +154,9 @@ int runClassCommand(const ClassCommand& command) {
     auto* panel = new ClassPanel(command.conninfo);
     panel->setScenario(scenario);
     window.setCentralWidget(panel);
-    const bool batch = !command.reportPdf.isEmpty() || !command.csv.isEmpty() || !command.snapshotPng.isEmpty();
-    if (batch && panel->feed()) panel->feed()->waitForFirstRead();
-    if (!command.reportPdf.isEmpty() || !command.csv.isEmpty()) {
+    const bool exports = !command.reportPdf.isEmpty() || !command.csv.isEmpty() || !command.csvFrench.isEmpty();
+    if ((exports || !command.snapshotPng.isEmpty()) && panel->feed()) panel->feed()->waitForFirstRead();
+    if (exports) {
         if (!panel->problem().isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(panel->problem()));
             return 1;
@@ -165,6 +165,8 @@ int runClassCommand(const ClassCommand& command) {
         if (!command.reportPdf.isEmpty())
             ok = writeClassReportPdf(command.reportPdf, panel->feed()->stations(), scenario) && ok;
         if (!command.csv.isEmpty()) ok = writeClassCsv(command.csv, panel->feed()->allRows(), scenario) && ok;
+        if (!command.csvFrench.isEmpty())
+            ok = writeClassCsv(command.csvFrench, panel->feed()->allRows(), scenario, CsvDialect::French) && ok;
         if (!ok) std::fprintf(stderr, "Écriture impossible.\n");
         return ok ? 0 : 1;
     }

@@ -38,7 +38,7 @@ QString defaultClassServer();
 
 // `formateur --classe`: exports when a file is given, else the window.
 struct ClassCommand {
-    QString conninfo, reportPdf, csv, snapshotPng;
+    QString conninfo, reportPdf, csv, csvFrench, snapshotPng;
 };
 int runClassCommand(const ClassCommand& command);
 // `formateur --postes FILE`: the roster from a text file, one name a line.

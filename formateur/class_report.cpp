@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QLocale>
 #include <QPdfWriter>
 #include <QTextDocument>
 #include <QUrl>
@@ -27,7 +28,7 @@ QString summaryPage(const std::vector<Standing>& ranking, std::size_t rows, cons
                        "%4 €.<br>Classement : d'abord les postes dans les tolérances, au plus petit "
                        "nombre d'essais puis au moindre coût ; ensuite les autres, au plus près de la cible. "
                        "Chaque poste est jugé sur sa dernière session.</p>")
-                       .arg(frenchTime(QDateTime::currentDateTime()))
+                       .arg(QLocale(QLocale::French).toString(QDateTime::currentDateTime(), "d MMMM yyyy à HH:mm"))
                        .arg(ranking.size())
                        .arg(rows)
                        .arg(exerciseText(s));
@@ -48,23 +49,20 @@ QString summaryPage(const std::vector<Standing>& ranking, std::size_t rows, cons
 }
 
 QString stationPage(const Standing& st, const std::vector<Trial>& rows, const Scenario& s, const QString& chart) {
-    const QString trainee = escaped(st.trainee.isEmpty() ? "stagiaire non renseigné" : st.trainee);
-    QString html = QStringLiteral("<h2 style=\"page-break-before: always\">%1 — %2</h2>").arg(escaped(st.station), trainee);
-    html += QStringLiteral("<p><img src=\"%1\" width=\"440\"><br><b>Dernière session, %2 :</b> %3</p>")
-                .arg(chart, escaped(sessionDates(st.session)), escaped(sessionScore(st.session, s)));
-    // The head repeats on every page the rows run onto: each printed page names its station.
-    html += "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"1\" class=\"rows\"><thead>";
-    html += QStringLiteral("<tr><th colspan=\"%1\" align=\"left\">%2 — %3</th></tr>")
-                .arg(tableTitles().size())
-                .arg(escaped(st.station), trainee);
-    html += row(tableTitles(), "th") + "</thead>";
+    QString html = QStringLiteral("<h2 style=\"page-break-before: always\">%1 — %2</h2>")
+                       .arg(escaped(st.station), escaped(st.trainee.isEmpty() ? "stagiaire non renseigné" : st.trainee));
+    html += QStringLiteral("<p><img src=\"%1\" width=\"440\"><br><b>Dernière session :</b> %2</p>")
+                .arg(chart, escaped(sessionScore(st.session, s)));
+    html += "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"1\" class=\"rows\">";
+    html += row(tableTitles(), "th");
     QString session;
     for (const Trial& t : rows) {
         if (t.session != session) {
             session = t.session;
             html += QStringLiteral("<tr><td colspan=\"%1\"><b>Session du %2 — %3</b></td></tr>")
                         .arg(tableTitles().size())
-                        .arg(frenchTime(t.time), escaped(t.trainee.isEmpty() ? "stagiaire non renseigné" : t.trainee));
+                        .arg(QLocale(QLocale::French).toString(t.time, "d MMMM yyyy à HH:mm"),
+                             escaped(t.trainee.isEmpty() ? "stagiaire non renseigné" : t.trainee));
         }
         html += row(tableCells(t, s));
     }
@@ -105,12 +103,11 @@ bool writeClassReportPdf(const QString& file, const std::map<QString, std::vecto
     return !pdf.data().isEmpty() && saveWhole(file, pdf.data());
 }
 
-bool writeClassCsv(const QString& file, const std::vector<Trial>& rows, const Scenario& scenario) {
-    QByteArray text = ("poste,stagiaire,numero," + csvHeader() + ",verdict\n").toUtf8();
+bool writeClassCsv(const QString& file, const std::vector<Trial>& rows, const Scenario& scenario, CsvDialect dialect) {
+    std::vector<QStringList> lines;
     for (const Trial& t : rows)
-        text += (csvText(t.station, ',') + ',' + csvText(t.trainee, ',') + ',' + QString::number(t.number) + ',' +
-                 csvRow(t) + ',' + verdictText(judge(t, scenario)))
-                    .toUtf8() +
-                '\n';
-    return saveWhole(file, text);
+        lines.push_back(QStringList{t.station, t.trainee, QString::number(t.number)} << csvFields(t)
+                        << verdictText(judge(t, scenario)));
+    return saveWhole(file, csvText(QStringList{"poste", "stagiaire", "numero"} << csvColumns() << "verdict", lines,
+                                   dialect));
 }

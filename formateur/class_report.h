@@ -4,6 +4,7 @@
 #pragma once
 
 #include "class_standing.h"
+#include "report.h"
 #include "scenario.h"
 
 #include <QString>
@@ -13,4 +14,5 @@
 
 bool writeClassReportPdf(const QString& file, const std::map<QString, std::vector<Trial>>& rowsByStation,
                          const Scenario& scenario);
-bool writeClassCsv(const QString& file, const std::vector<Trial>& rows, const Scenario& scenario);
+bool writeClassCsv(const QString& file, const std::vector<Trial>& rows, const Scenario& scenario,
+                   CsvDialect dialect = CsvDialect::Standard);

@@ -44,7 +44,6 @@ Trial trialFrom(const JournalRow& r) {
 }
 
 QStringList csvColumns() { return journalCsvColumns(); }
-QString csvHeader() { return journalCsvColumns().join(','); }
 
 QStringList csvFields(const Trial& t) {
     QStringList f{t.time.toString(Qt::ISODateWithMs), t.session};
@@ -55,5 +54,3 @@ QStringList csvFields(const Trial& t) {
       << (t.charged ? "oui" : "non");
     return f;
 }
-
-QString csvRow(const Trial& t) { return csvFields(t).join(','); }

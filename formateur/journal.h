@@ -36,7 +36,5 @@ Trial trialFrom(const JournalRow& row);
 
 // The columns of the CSV export and one trial's row.
 QStringList csvColumns();
-QString csvHeader();
 // Numbers as the simulator printed them; derived ones with no more decimals.
 QStringList csvFields(const Trial& trial);
-QString csvRow(const Trial& trial);

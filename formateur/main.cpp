@@ -12,19 +12,8 @@
 
 #include <clocale>
 #include <cstdio>
-#include <cstring>
 
 int main(int argc, char* argv[]) {
-    // The command-line exports, the picture and the help show no window: no display is needed for them.
-    for (int i = 1; i < argc; ++i)
-        for (const char* batch : {"--report", "--csv", "--csv-fr", "--optimum", "--snapshot", "--help", "-h",
-                                  "--init-classe", "--postes"})
-            if (std::strcmp(argv[i], batch) == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-                qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    mclUseFrenchQtTexts();
-    std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; file numbers keep the point
-
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Console du formateur : journal des essais du simulateur de pliage, profils, score et faisabilité.\n"
@@ -52,11 +41,12 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption postes("postes", "Enregistre dans la base de la classe les postes attendus (un nom par "
                                               "ligne du fichier) et quitte.", "FICHIER");
     parser.addOptions({report, csv, csvFrench, optimum, snapshot, size, tab, initClasse, classe, serveur, postes});
-    parser.process(app);
-    if (parser.isSet(help)) {
-        std::printf("%s", qPrintable(parser.helpText()));
-        return 0;
-    }
+    // The exports, the picture and the help show no window: no display is needed for them.
+    mclReadCommandLine(parser, argc, argv, {help, report, csv, csvFrench, optimum, snapshot, initClasse, postes});
+    QApplication app(argc, argv);
+    mclUseFrenchQtTexts();
+    std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; file numbers keep the point
+    if (const auto end = mclAnswerCommandLine(parser, help, "formateur")) return *end;
 
     if (parser.isSet(initClasse)) {
         bool ok = false;
@@ -66,12 +56,14 @@ int main(int argc, char* argv[]) {
     }
 
     if (parser.isSet(postes))
-        return runRosterCommand(parser.isSet(serveur) ? parser.value(serveur) : defaultClassServer(), parser.value(postes));
+        return runRosterCommand(parser.isSet(serveur) ? parser.value(serveur) : defaultClassServer(),
+                                mclPathOption(parser, postes));
 
     initializeSimulatorModules();
     if (parser.isSet(classe))
         return runClassCommand({parser.isSet(serveur) ? parser.value(serveur) : defaultClassServer(),
-                                parser.value(report), parser.value(csv), parser.value(snapshot)});
+                                mclPathOption(parser, report), mclPathOption(parser, csv),
+                                mclPathOption(parser, csvFrench), mclPathOption(parser, snapshot)});
     if (parser.isSet(optimum)) {
         Scenario scenario;
         const QString message = loadScenario(QDir(facts::kDataFolder).filePath(kScenarioFile), scenario);
@@ -88,9 +80,9 @@ int main(int argc, char* argv[]) {
     ConsoleWindow window;
     if (parser.isSet(report) || parser.isSet(csv) || parser.isSet(csvFrench)) {
         bool ok = true;
-        if (parser.isSet(report)) ok = window.exportReport(parser.value(report)) && ok;
-        if (parser.isSet(csv)) ok = window.exportJournal(parser.value(csv)) && ok;
-        if (parser.isSet(csvFrench)) ok = window.exportJournal(parser.value(csvFrench), CsvDialect::French) && ok;
+        if (parser.isSet(report)) ok = window.exportReport(mclPathOption(parser, report)) && ok;
+        if (parser.isSet(csv)) ok = window.exportJournal(mclPathOption(parser, csv)) && ok;
+        if (parser.isSet(csvFrench)) ok = window.exportJournal(mclPathOption(parser, csvFrench), CsvDialect::French) && ok;
         if (!ok) std::fprintf(stderr, "Écriture impossible.\n");
         return ok ? 0 : 1;
     }
@@ -108,7 +100,7 @@ int main(int argc, char* argv[]) {
         window.resize(width, height);
         window.show();
         QCoreApplication::processEvents();
-        return window.grab().save(parser.value(snapshot)) ? 0 : 1;
+        return window.grab().save(mclPathOption(parser, snapshot)) ? 0 : 1;
     }
     window.show();
     return app.exec();

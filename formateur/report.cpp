@@ -48,13 +48,6 @@ QString sessionDates(const std::vector<Trial>& session) {
 
 QString frenchTime(const QDateTime& time) { return QLocale(QLocale::French).toString(time, "d MMMM yyyy à HH:mm"); }
 
-QString csvText(QString text, QChar separator) {
-    // Names are typed by people: a separator or a quote must not shift the columns.
-    if (text.contains(separator) || text.contains('"') || text.contains('\n') || text.contains('\r'))
-        text = '"' + text.replace('"', "\"\"") + '"';
-    return text;
-}
-
 void setReportPage(QPdfWriter& writer, const QString& title) {
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(12, 12, 12, 12),
                                      QPageLayout::Millimeter));
@@ -153,23 +146,31 @@ bool writeReportPdf(const QString& file, const SessionReport& r) {
     return painter.end();
 }
 
-bool writeSessionCsv(const QString& file, const std::vector<Trial>& trials, const Scenario& scenario,
-                     CsvDialect dialect) {
+QByteArray csvText(const QStringList& titles, const std::vector<QStringList>& rows, CsvDialect dialect) {
     const bool french = dialect == CsvDialect::French;
     const QChar separator = french ? ';' : ',';
-    auto line = [&](QStringList fields, const QString& station, const QString& trainee) {
-        if (french)
-            for (QString& f : fields) {
-                bool isNumber = false;
-                f.toDouble(&isNumber);
-                if (isNumber) f.replace('.', ',');
-            }
-        fields << csvText(station, separator) << csvText(trainee, separator);
+    auto line = [&](QStringList fields) {
+        for (QString& f : fields) {
+            bool isNumber = false;
+            f.toDouble(&isNumber);
+            if (isNumber && french) f.replace('.', ',');
+            // Names are typed by people: a separator or a quote must not shift the columns.
+            else if (f.contains(separator) || f.contains('"') || f.contains('\n') || f.contains('\r'))
+                f = '"' + f.replace('"', "\"\"") + '"';
+        }
         return fields.join(separator).toUtf8() + '\n';
     };
     // The byte order mark tells a spreadsheet that the accents are UTF-8.
     QByteArray text = french ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-    text += line(csvColumns() << "verdict", "poste", "stagiaire");
-    for (const Trial& t : trials) text += line(csvFields(t) << verdictText(judge(t, scenario)), t.station, t.trainee);
-    return saveWhole(file, text);
+    text += line(titles);
+    for (const QStringList& row : rows) text += line(row);
+    return text;
+}
+
+bool writeSessionCsv(const QString& file, const std::vector<Trial>& trials, const Scenario& scenario,
+                     CsvDialect dialect) {
+    std::vector<QStringList> rows;
+    for (const Trial& t : trials)
+        rows.push_back(csvFields(t) << verdictText(judge(t, scenario)) << t.station << t.trainee);
+    return saveWhole(file, csvText(csvColumns() << "verdict" << "poste" << "stagiaire", rows, dialect));
 }

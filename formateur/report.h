@@ -25,6 +25,8 @@ bool writeReportPdf(const QString& file, const SessionReport& report);
 // the journal's columns. The French spreadsheet dialect separates with ';'
 // and writes decimal commas.
 enum class CsvDialect { Standard, French };
+// A CSV file's text: the titles' line, then the rows.
+QByteArray csvText(const QStringList& titles, const std::vector<QStringList>& rows, CsvDialect dialect);
 bool writeSessionCsv(const QString& file, const std::vector<Trial>& trials, const Scenario& scenario,
                      CsvDialect dialect = CsvDialect::Standard);
 
@@ -38,8 +40,6 @@ QString stationAndTrainee(const std::vector<Trial>& session);
 QString sessionDates(const std::vector<Trial>& session);
 // "5 mars 2024 à 09:30".
 QString frenchTime(const QDateTime& time);
-// A CSV field: quoted when it holds the separator, a quote or a line break.
-QString csvText(QString text, QChar separator);
 // The reports' page: A4 landscape, 12 mm margins, 200 dots an inch.
 void setReportPage(QPdfWriter& writer, const QString& title);
 // Writes the whole text or leaves the file as it was.

@@ -370,7 +370,8 @@ TEST_F(ClassServerTest, ReportAndCsvHoldEveryRowOfTheClass) {
     Workspace w;
     QProcess console;
     console.setWorkingDirectory(QString::fromStdString(w.path().string()));
-    console.start(kConsole, {"--classe", "--serveur", conninfo_, "--csv", "classe.csv", "--report", "classe.pdf"});
+    console.start(kConsole, {"--classe", "--serveur", conninfo_, "--csv", "classe.csv", "--report", "classe.pdf",
+                             "--csv-fr", "tableur.csv"});
     ASSERT_TRUE(console.waitForFinished(30000));
     ASSERT_EQ(console.exitCode(), 0) << console.readAllStandardError().toStdString();
 
@@ -379,6 +380,12 @@ TEST_F(ClassServerTest, ReportAndCsvHoldEveryRowOfTheClass) {
     EXPECT_TRUE(csv[0].startsWith("poste,stagiaire,numero,heure,session,"));
     EXPECT_TRUE(csv.contains(QRegularExpression("^P1,Stagiaire de P1,1,[^,]+,s1-old,.*,réussi$")));
     EXPECT_TRUE(csv.contains(QRegularExpression("^P2,\"Dupont, \"\"Jo\"\"\",4,.*,hors budget$"))) << csv.join('\n').toStdString();
+    // For a French spreadsheet: the same rows, ";" and decimal commas.
+    const QStringList french = QString::fromStdString(w.read("tableur.csv")).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(french.size(), csv.size());
+    EXPECT_TRUE(french[0].startsWith("\uFEFFposte;stagiaire;numero;heure;session;"));
+    EXPECT_TRUE(french.contains(QRegularExpression("^P2;\"Dupont, \"\"Jo\"\"\";4;.*;hors budget$")));
+    EXPECT_EQ(french.filter(QRegularExpression(";\\d+,\\d+;")).size(), 9) << french.join('\n').toStdString();
 
     QProcess text;
     text.start("pdftotext", {"-layout", QString::fromStdString((w.path() / "classe.pdf").string()), "-"});

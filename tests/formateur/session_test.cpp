@@ -239,7 +239,7 @@ TEST(ConsoleProgram, ExportsTheSessionAndTheOptimum) {
     EXPECT_EQ(QImage(QString::fromStdString((w.path() / "fenetre.png").string())).size(), QSize(1024, 768));
     const std::string csv = w.read("session.csv");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 6);
-    EXPECT_EQ(csv.substr(0, csv.find('\n')), csvHeader().toStdString() + ",verdict,poste,stagiaire");
+    EXPECT_EQ(csv.substr(0, csv.find('\n')), csvColumns().join(',').toStdString() + ",verdict,poste,stagiaire");
     EXPECT_NE(csv.find(",7500,1400,8900,4,oui,hors tolérance,"), std::string::npos) << csv;
     EXPECT_EQ(w.read("rapport.pdf").substr(0, 5), "%PDF-");
 

@@ -85,14 +85,51 @@ done
 [ -d "$folder/data" ] && [ -d "$folder/poly" ] || fail "the working folder was not made with data/ and poly/"
 [ -n "$(ls -A "$folder/data")" ] || fail "the simulator did not run in the working folder"
 
-# Each launcher starts its own program: the help names it.
+# Each launcher starts its own program, whose help names the command as it
+# was typed; its manual page has every option the help lists.
 for p in "${programs[@]}"; do
   l=$(launcher_of "$p")
-  model=""
-  [ "$l" = editeur-coefficients ] && model=$(echo "${p#morvane_}" | tr a-z A-Z)
-  usage=$(HOME="$home" "$l" $model --help 2>&1 | head -n 1)
-  [[ $usage =~ ^Utilisation\ :\ ("$lib"/)?$p( |$) ]] || fail "« $l $model --help » does not start $p: $usage"
+  model="" about=""
+  case $p in
+    main) about="Simulateur de pliage en V" ;;
+    formateur) about="Console du formateur" ;;
+    etalonnage) about="Étalonnage du modèle" ;;
+    morvane_*) model=$(echo "${p#morvane_}" | tr a-z A-Z) about="du modèle $model" ;;
+  esac
+  help=$(HOME="$home" "$l" $model --help 2>&1)
+  usage=$(head -n 1 <<<"$help")
+  [[ $usage == "Utilisation : $l${model:+ $model} "* ]] || fail "« $l $model --help » names another command: $usage"
+  [[ $help == *"$about"* ]] || fail "« $l $model --help » does not start $p: $usage"
+  page=$(gzip -dc "$root/usr/share/man/man1/$l.1.gz" | sed 's/\\-/-/g')
+  for option in $(grep -oE -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+    grep -qE -- "(^|[^a-z-])$option([^a-z-]|\$)" <<<"$page" || fail "$option of $p is not in the manual page of $l"
+  done
 done
+
+# Paths on a command line are taken in the folder it was typed in, not in
+# the working folder the launcher changes to.
+typed="$work/mesures"
+mkdir "$typed"
+echo dump >"$typed/script.txt"
+(
+  cd "$typed" || exit 1
+  export HOME="$home"
+  timeout 120 simulateur-pliage --script script.txt >simulateur.txt &&
+    timeout 120 editeur-coefficients A1 --snapshot editeur.png &&
+    timeout 120 console-formateur --csv journal.csv --report rapport.pdf &&
+    timeout 120 console-formateur --snapshot console.png &&
+    timeout 120 etalonnage-pliage --plan plan.csv --graine 3 --pdf plan.pdf
+  echo $? >status.txt
+  timeout 120 etalonnage-pliage --ajuster plan.csv 2>ajustement.txt
+) >"$work/out.txt" 2>&1
+[ "$(cat "$typed/status.txt")" = 0 ] || fail "launchers run in another folder: $(cat "$work/out.txt")"
+for file in simulateur.txt editeur.png journal.csv rapport.pdf console.png plan.csv plan.pdf; do
+  [ -s "$typed/$file" ] || fail "$file was not written where the command was typed"
+  [ ! -e "$folder/$file" ] || fail "$file was written into the working folder"
+done
+# The plan has no measures yet: refused for them, once read.
+grep -q "0 essai pour 21 termes" "$typed/ajustement.txt" ||
+  fail "etalonnage-pliage --ajuster did not read the sheet where the command was typed: $(cat "$typed/ajustement.txt")"
 
 # The folder named by SIMULATEUR_PLIAGE_DOSSIER instead of the home's; a
 # folder that cannot be made, or an editor without its model, is refused.

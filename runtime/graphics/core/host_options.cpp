@@ -1,6 +1,10 @@
 #include "host_options.h"
 
 #include "errors.h"
+#include "host.h"
+
+#include <cstdlib>
+#include <filesystem>
 
 namespace graphics {
 
@@ -14,9 +18,10 @@ HostOptions parseHostOptions(const std::vector<std::string>& args) {
     HostOptions options;
     for (std::size_t k = 0; k < args.size(); ++k) {
         if (args[k] == "--script" && k + 1 < args.size() && !options.script) {
-            options.script = args[++k];
+            ++k;
+            options.script = args[k] == "-" ? args[k] : mclCommandLinePath(args[k]);
         } else if (args[k] == "--snapshot" && k + 1 < args.size() && !options.snapshot) {
-            options.snapshot = args[++k];
+            options.snapshot = mclCommandLinePath(args[++k]);
         } else if (args[k] == "--show") {
             options.show = true;
         } else if (args[k] == "--help" || args[k] == "-h") {
@@ -63,3 +68,23 @@ std::string hostHelp(const std::string& program, const std::string& about) {
 }
 
 }  // namespace graphics
+
+namespace {
+
+std::string fromEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+}  // namespace
+
+std::string mclCommandName(const std::string& program) {
+    std::string typed = fromEnvironment("SIMULATEUR_PLIAGE_COMMANDE");
+    return typed.empty() ? program : typed;
+}
+
+std::string mclCommandLinePath(const std::string& path) {
+    std::string caller = fromEnvironment("SIMULATEUR_PLIAGE_APPEL");
+    if (path.empty() || caller.empty()) return path;
+    return (std::filesystem::path(caller) / path).string();  // an absolute path stays as it is
+}

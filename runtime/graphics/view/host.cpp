@@ -8,6 +8,7 @@
 #include "script_player.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -18,6 +19,7 @@
 #include <clocale>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <unistd.h>
@@ -163,6 +165,42 @@ void mclUseFrenchQtTexts() {
         QCoreApplication::installTranslator(&translator);
 }
 
+void mclReadCommandLine(QCommandLineParser& parser, int argc, char** argv,
+                        const std::vector<QCommandLineOption>& windowless) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    bool shown = parser.parse(arguments) && parser.positionalArguments().isEmpty() &&
+                 std::none_of(windowless.begin(), windowless.end(),
+                              [&](const QCommandLineOption& o) { return parser.isSet(o); });
+    if (!shown && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+std::optional<int> mclAnswerCommandLine(QCommandLineParser& parser, const QCommandLineOption& help,
+                                        const std::string& program) {
+    const QString command = QString::fromStdString(mclCommandName(program));
+    // Again, now that Qt's messages are in French.
+    if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
+        const QString why = !parser.errorText().isEmpty()
+                                ? parser.errorText()
+                                : QStringLiteral("argument « %1 » non reconnu.").arg(parser.positionalArguments()[0]);
+        std::fprintf(stderr, "%s : %s\n« %s --help » décrit ses options.\n", qPrintable(command), qPrintable(why),
+                     qPrintable(command));
+        return 2;
+    }
+    if (!parser.isSet(help)) return std::nullopt;
+    // Qt's usage line names the program's file, which the user did not type.
+    QString text = parser.helpText();
+    const QString file = QCoreApplication::arguments().constFirst();
+    const auto at = text.indexOf(file);
+    if (at >= 0) text.replace(at, file.size(), command);
+    std::printf("%s", qPrintable(text));
+    return 0;
+}
+
+QString mclPathOption(const QCommandLineParser& parser, const QCommandLineOption& option) {
+    return QString::fromStdString(mclCommandLinePath(parser.value(option).toStdString()));
+}
+
 int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, const mclMainInfo& info,
               const char* about) {
     installFaultHandlers();
@@ -179,7 +217,7 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, con
         return 2;
     }
     if (options.help) {
-        std::cout << hostHelp(info.functionTable[0].name, about ? about : "");
+        std::cout << hostHelp(mclCommandName(info.functionTable[0].name), about ? about : "");
         return 0;
     }
     if ((options.script || options.snapshot) && !options.show) qputenv("QT_QPA_PLATFORM", "offscreen");
