@@ -178,11 +178,15 @@ void setString(int slot, const mxArray& text) { mlfNSet(huiHandle(slot), t("stri
 
 // ---- files ---------------------------------------------------------------------
 
+// Called in data/: the whole path tells the trainer which folder is at fault.
 mxArray openOrRaise(const mxArray& name, const mxArray& mode) {
     mxArray fid = mlfFopen(name, mode);
-    if (mclEqBool(fid, k->minusOne))
-        mlfError("Le fichier data/" + name.toUtf8() + " ne peut pas être " +
-                 (mode.toUtf8() == "w" ? "écrit" : "lu") + ".");
+    if (mclEqBool(fid, k->minusOne)) {
+        const std::string file = "Le fichier « " + (std::filesystem::current_path() / name.toUtf8()).string() + " »";
+        mlfError(mode.toUtf8() == "w"
+                     ? file + " ne peut pas être écrit : demandez au formateur un dossier où vous pouvez écrire."
+                     : file + " ne peut pas être lu.");
+    }
     return fid;
 }
 

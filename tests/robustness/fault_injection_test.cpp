@@ -133,6 +133,20 @@ TEST_P(FolderFaults, ClearMessageFilesKeptFolderRestoredNextActionWorks) {
         EXPECT_TRUE(errors.empty()) << session->errors();
     }
     EXPECT_EQ(workingFolderOf(session->pid()), w.path());
+    if (c.moment == Moment::Start) {
+        // A failed start names the whole path, closes the window it began
+        // and ends with status 1, in a script as in a snapshot.
+        EXPECT_NE(errors.at(0).find(w.path().string()), std::string::npos) << errors[0];
+        EXPECT_TRUE(dumpsOf(session->step("dump\n")).empty()) << "a window outlived the failed start";
+        const std::string err = session->errors();
+        EXPECT_EQ(session->finish(), 1) << err;
+        const std::string snapshot = "cd '" + w.path().string() + "' && " +
+                                     (user.empty() ? "" : "runuser -u " + user + " -- ") + "'" + program +
+                                     "' --snapshot start.png 2>/dev/null";
+        const int raw = std::system(snapshot.c_str());
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
+        EXPECT_FALSE(w.exists("start.png"));
+    }
     fault.lift();
     if (c.message) {
         EXPECT_TRUE(unchanged(data, w.path() / "data"));
@@ -141,10 +155,7 @@ TEST_P(FolderFaults, ClearMessageFilesKeptFolderRestoredNextActionWorks) {
 
     // The next action works (a failed start is followed by a new start); a
     // trial moves a slider again, so that it is charged.
-    if (c.moment == Moment::Start) {
-        EXPECT_TRUE(noCrash(session->finish(), session->errors()));
-        session.emplace(program, w.path(), user);
-    }
+    if (c.moment == Moment::Start) session.emplace(program, w.path(), user);
     std::size_t reported = errorLines(session->errors()).size();
     ScriptRun next = session->step((c.moment == Moment::Trial ? "slider 4 -1\n" : "") + action + "dump\n");
     EXPECT_EQ(errorLines(session->errors()).size(), reported) << session->errors();
@@ -160,10 +171,11 @@ TEST_P(FolderFaults, ClearMessageFilesKeptFolderRestoredNextActionWorks) {
 const FolderFaultCase kFolderFaults[] = {
     {"StartWithoutData", Moment::Start, "data", false, "« data » est introuvable"},
     {"StartWithoutPoly", Moment::Start, "poly", false, "« poly » est introuvable"},
-    {"StartWithReadOnlyData", Moment::Start, "data", true, "data/CoutO.dat ne peut pas être écrit"},
+    {"StartWithReadOnlyData", Moment::Start, "data", true,
+     "/data/CoutO.dat » ne peut pas être écrit : demandez au formateur un dossier où vous pouvez écrire."},
     {"TrialWithoutData", Moment::Trial, "data", false, "dossier « data »"},
     {"TrialWithoutPoly", Moment::Trial, "poly", false, "dossier « poly »"},
-    {"TrialWithReadOnlyData", Moment::Trial, "data", true, "data/CoutO.dat ne peut pas être écrit"},
+    {"TrialWithReadOnlyData", Moment::Trial, "data", true, "/data/CoutO.dat » ne peut pas être écrit"},
     {"TrialWithReadOnlyPoly", Moment::Trial, "poly", true, nullptr},
     {"SaveWithoutPoly", Moment::Save, "poly", false, "dossier « poly »"},
     {"SaveWithReadOnlyPoly", Moment::Save, "poly", true, "poly/A1.poly ne peut pas être écrit"},

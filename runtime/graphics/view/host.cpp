@@ -239,14 +239,17 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, con
             mxArray answer[1];
             topLevel(0, answer, 0, nullptr);
         });
+        // A start that failed has shown why: the window it began, with no
+        // controls to use, closes, and the status says so. A script is still
+        // played, for the calls it may hold.
+        if (!started)
+            for (double figure : tree.figures()) tree.remove(figure);
         std::istream& script = scriptFile.is_open() ? scriptFile : std::cin;
-        // A start that failed and left no window says so by its status; a
-        // script is still played, for the calls it may hold.
-        bool failedStart = !started && tree.figures().empty();
         status = options.script     ? playScript(app, script, view, info, host)
+                 : !started         ? 1
                  : options.snapshot ? saveSnapshot(app, view, *options.snapshot)
                                     : serve(app, view, host);
-        if (failedStart && status == 0) status = 1;
+        if (!started && status == 0) status = 1;
         host.guarded([&] { mclRunTerminators(info); });
     }
     tree.setCallbackRunner({});
