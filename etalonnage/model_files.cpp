@@ -41,12 +41,19 @@ QString saveModels(const ModelRows& rows) {
         replacements[m] = std::make_unique<Replacement>(path);
         if (!replacements[m]->opened().ok()) return refused(replacements[m]->opened().error);
     }
+    // A model saved again as it is replaces nothing and keeps no version.
+    std::array<std::string, 3> texts;
+    std::array<bool, 3> same{};
     for (int m = 0; m < 3; ++m) {
+        texts[m] = coefficientText(rows[m]);
+        same[m] = holds(facts::kModels[m].path, texts[m]);
+        if (same[m]) continue;
         const WriteResult kept = keepCoefficientFile(folder, facts::kModels[m].name);
         if (!kept.ok()) return refused(kept.error);
     }
     for (int m = 0; m < 3; ++m) {
-        const WriteResult written = replacements[m]->commit(coefficientText(rows[m]));
+        if (same[m]) continue;
+        const WriteResult written = replacements[m]->commit(texts[m]);
         if (written.ok()) continue;
         // The simulator takes the files only together: put the earlier ones back.
         for (int back = 0; back < m; ++back) {

@@ -447,6 +447,11 @@ FileLock::~FileLock() {
 
 // ---- coefficient history -----------------------------------------------------
 
+bool holds(const std::string& path, const std::string& content) {
+    const ReadResult current = readRegularFile(path);
+    return current.status == ReadStatus::Read && current.content == content;
+}
+
 std::vector<CoefficientVersion> coefficientHistory(const std::string& polyFolder, const std::string& model) {
     std::vector<CoefficientVersion> versions;
     const fs::path folder = fs::path(polyFolder) / kHistoryFolder;
@@ -514,7 +519,9 @@ WriteResult keepCoefficientFile(const std::string& polyFolder, const std::string
 }
 
 WriteResult writeCoefficientFile(const std::string& polyFolder, const std::string& model, const std::string& content) {
-    Replacement replacement((fs::path(polyFolder) / (model + ".poly")).lexically_normal().string());
+    const std::string path = (fs::path(polyFolder) / (model + ".poly")).lexically_normal().string();
+    if (holds(path, content)) return result(WriteStatus::Written);
+    Replacement replacement(path);
     if (!replacement.opened().ok()) return replacement.opened();
     WriteResult kept = keepCoefficientFile(polyFolder, model);
     if (!kept.ok()) return kept;

@@ -151,8 +151,13 @@ std::vector<CoefficientVersion> coefficientHistory(const std::string& polyFolder
 // drops the versions beyond kHistoryDepth.
 WriteResult keepCoefficientFile(const std::string& polyFolder, const std::string& model);
 
+// True when the regular file at path holds exactly the content: writing it
+// again would replace nothing, and keep no version.
+bool holds(const std::string& path, const std::string& content);
+
 // Keeps the file being replaced, then replaces it with the content: the way
-// every program writes a coefficient file.
+// every program writes a coefficient file. The same content again changes
+// nothing.
 WriteResult writeCoefficientFile(const std::string& polyFolder, const std::string& model,
                                  const std::string& content);
 

@@ -155,6 +155,9 @@ TEST(Program, SavedModelsAreWhatTheSimulatorPredicts) {
     ASSERT_EQ(fit.status, 0) << fit.err.constData();
     const QJsonObject all = QJsonDocument::fromJson(fit.out).object();
     EXPECT_EQ(QDir(d + "/poly/historique").entryList(QDir::Files).size(), 3);
+    // The same fit saved again keeps no second copy of the models in place.
+    ASSERT_EQ(run(d, {"--ajuster", "mesures.csv", "--enregistrer"}).status, 0);
+    EXPECT_EQ(QDir(d + "/poly/historique").entryList(QDir::Files).size(), 3);
     const QByteArray h = read(d + "/poly/H.poly");
     EXPECT_EQ(h.count('\t'), 21);
     EXPECT_FALSE(h.contains('\n'));
