@@ -3,6 +3,7 @@
 #include "charts.h"
 #include "documents.h"
 #include "factors.h"
+#include "host.h"
 #include "model_files.h"
 
 #include <QFileDialog>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -127,11 +129,30 @@ QWidget* CalibrationWindow::createFitPage() {
         layout->addLayout(body);
         models_->addTab(tab, QStringLiteral("Modèle %1").arg(kResults[m].symbol));
     }
-    models_->setEnabled(false);
+    // Until measures are fitted, what to do instead of empty charts.
+    auto* guide = new QLabel(
+        QStringLiteral("<h3>Aucune mesure ajustée</h3><ol>"
+                       "<li>Dans l'onglet «&nbsp;Plan d'essais&nbsp;», exportez la feuille du plan (CSV) ou imprimez-la.</li>"
+                       "<li>Faites les essais sur la presse dans l'ordre de la feuille et notez A1, A2 et H.</li>"
+                       "<li>Cliquez «&nbsp;Importer les mesures (CSV)…&nbsp;» et choisissez la feuille remplie, "
+                       "ou lancez <code>%1 --ajuster MESURES.csv</code>.</li></ol>"
+                       "<p>Les trois modèles ajustés s'affichent alors ici ; «&nbsp;Enregistrer&nbsp;» les donne au "
+                       "simulateur.</p>")
+            .arg(QString::fromStdString(mclCommandName("etalonnage")).toHtmlEscaped()));
+    guide->setObjectName("fitGuide");
+    guide->setWordWrap(true);
+    guide->setMaximumWidth(640);
+    fitGuide_ = new QWidget;
+    auto* centred = new QHBoxLayout(fitGuide_);
+    centred->addWidget(guide, 0, Qt::AlignCenter);
+    fitArea_ = new QStackedWidget;
+    fitArea_->setObjectName("fitArea");
+    fitArea_->addWidget(fitGuide_);
+    fitArea_->addWidget(models_);
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(controls);
     layout->addWidget(fitStatus_);
-    layout->addWidget(models_, 1);
+    layout->addWidget(fitArea_, 1);
     connect(import, &QPushButton::clicked, this, &CalibrationWindow::importMeasurements);
     connect(reportButton_, &QPushButton::clicked, this, &CalibrationWindow::writeReport);
     connect(saveButton_, &QPushButton::clicked, this, &CalibrationWindow::saveFit);
@@ -178,7 +199,7 @@ bool CalibrationWindow::loadMeasurements(const QString& path) {
         calibration_.reset();
         fitStatus_->setText(QStringLiteral("<b style=\"color:#b00000\">%1</b>")
                                 .arg(QString::fromUtf8(e.what()).toHtmlEscaped().replace('\n', "<br>")));
-        models_->setEnabled(false);
+        fitArea_->setCurrentWidget(fitGuide_);
         reportButton_->setEnabled(false);
         saveButton_->setEnabled(false);
         return false;
@@ -193,7 +214,7 @@ void CalibrationWindow::drawFit() {
     for (const QString& w : c.sheet.warnings) status += "\nAttention : " + w;
     if (!c.current) status += "\nModèle actuel illisible : " + c.currentError;
     fitStatus_->setText(status);
-    models_->setEnabled(true);
+    fitArea_->setCurrentWidget(models_);
     reportButton_->setEnabled(true);
     saveButton_->setEnabled(true);
     for (int m = 0; m < 3; ++m) {

@@ -12,6 +12,7 @@ class QCustomPlot;
 class QLabel;
 class QPushButton;
 class QSpinBox;
+class QStackedWidget;
 class QTabWidget;
 class QTableWidget;
 
@@ -46,6 +47,8 @@ private:
     QLabel* fitStatus_ = nullptr;
     QPushButton* reportButton_ = nullptr;
     QPushButton* saveButton_ = nullptr;
+    QStackedWidget* fitArea_ = nullptr;  // what to do until a fit is shown, then the three models
+    QWidget* fitGuide_ = nullptr;
     QTabWidget* models_ = nullptr;
     struct ModelPage {
         QLabel* summary;

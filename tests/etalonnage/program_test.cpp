@@ -4,15 +4,19 @@
 #include "plan.h"
 #include "var_.h"
 #include "terms.h"
+#include "window.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QProcess>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 
 #include <random>
@@ -180,4 +184,29 @@ TEST(Program, SavedModelsAreWhatTheSimulatorPredicts) {
         }
     }
     QDir::setCurrent(start);
+}
+
+// The fit tab says what to do instead of showing empty charts, until a sheet
+// is fitted, and again after one is refused.
+TEST(Program, TheFitTabSaysWhatToDoUntilMeasuresAreFitted) {
+    int argc = 1;
+    char name[] = "etalonnage";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    ASSERT_EQ(run(d, {"--plan", "plan.csv", "--graine", "2"}).status, 0);
+    write(d + "/mesures.csv", filledSheet(read(d + "/plan.csv"), kModels, 0.3));
+
+    CalibrationWindow window(kDefaultCentres, 2);
+    auto* area = window.findChild<QStackedWidget*>("fitArea");
+    auto* guide = window.findChild<QLabel*>("fitGuide");
+    ASSERT_TRUE(area && guide);
+    auto guiding = [&] { return guide->isVisibleTo(area); };
+    EXPECT_TRUE(guiding());
+    EXPECT_TRUE(guide->text().contains("Importer les mesures (CSV)") && guide->text().contains("--ajuster"));
+    EXPECT_FALSE(window.loadMeasurements(d + "/plan.csv"));  // nothing measured yet
+    EXPECT_TRUE(guiding());
+    EXPECT_TRUE(window.loadMeasurements(d + "/mesures.csv"));
+    EXPECT_FALSE(guiding());
 }
