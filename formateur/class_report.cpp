@@ -6,7 +6,6 @@
 
 #include <QBuffer>
 #include <QDateTime>
-#include <QLocale>
 #include <QPdfWriter>
 #include <QTextDocument>
 #include <QUrl>
@@ -28,7 +27,7 @@ QString summaryPage(const std::vector<Standing>& ranking, std::size_t rows, cons
                        "%4 €.<br>Classement : d'abord les postes dans les tolérances, au plus petit "
                        "nombre d'essais puis au moindre coût ; ensuite les autres, au plus près de la cible. "
                        "Chaque poste est jugé sur sa dernière session.</p>")
-                       .arg(QLocale(QLocale::French).toString(QDateTime::currentDateTime(), "d MMMM yyyy à HH:mm"))
+                       .arg(frenchTime(QDateTime::currentDateTime()))
                        .arg(ranking.size())
                        .arg(rows)
                        .arg(exerciseText(s));
@@ -49,20 +48,23 @@ QString summaryPage(const std::vector<Standing>& ranking, std::size_t rows, cons
 }
 
 QString stationPage(const Standing& st, const std::vector<Trial>& rows, const Scenario& s, const QString& chart) {
-    QString html = QStringLiteral("<h2 style=\"page-break-before: always\">%1 — %2</h2>")
-                       .arg(escaped(st.station), escaped(st.trainee.isEmpty() ? "stagiaire non renseigné" : st.trainee));
-    html += QStringLiteral("<p><img src=\"%1\" width=\"440\"><br><b>Dernière session :</b> %2</p>")
-                .arg(chart, escaped(sessionScore(st.session, s)));
-    html += "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"1\" class=\"rows\">";
-    html += row(tableTitles(), "th");
+    const QString trainee = escaped(st.trainee.isEmpty() ? "stagiaire non renseigné" : st.trainee);
+    QString html = QStringLiteral("<h2 style=\"page-break-before: always\">%1 — %2</h2>").arg(escaped(st.station), trainee);
+    html += QStringLiteral("<p><img src=\"%1\" width=\"440\"><br><b>Dernière session, %2 :</b> %3</p>")
+                .arg(chart, escaped(sessionDates(st.session)), escaped(sessionScore(st.session, s)));
+    // The head repeats on every page the rows run onto: each printed page names its station.
+    html += "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"1\" class=\"rows\"><thead>";
+    html += QStringLiteral("<tr><th colspan=\"%1\" align=\"left\">%2 — %3</th></tr>")
+                .arg(tableTitles().size())
+                .arg(escaped(st.station), trainee);
+    html += row(tableTitles(), "th") + "</thead>";
     QString session;
     for (const Trial& t : rows) {
         if (t.session != session) {
             session = t.session;
             html += QStringLiteral("<tr><td colspan=\"%1\"><b>Session du %2 — %3</b></td></tr>")
                         .arg(tableTitles().size())
-                        .arg(QLocale(QLocale::French).toString(t.time, "d MMMM yyyy à HH:mm"),
-                             escaped(t.trainee.isEmpty() ? "stagiaire non renseigné" : t.trainee));
+                        .arg(frenchTime(t.time), escaped(t.trainee.isEmpty() ? "stagiaire non renseigné" : t.trainee));
         }
         html += row(tableCells(t, s));
     }

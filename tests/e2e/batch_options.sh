@@ -46,6 +46,8 @@ expect 0 tableur.csv -- "$console" --csv-fr tableur.csv
 expect 0 -- "$console" --optimum
 expect 0 console.png -- "$console" --snapshot console.png --taille 1024x768 --onglet Modèle
 expect 1 -- "$console" --init-classe "$nowhere"
+printf "P1\nP2\n" >postes.txt
+expect 1 -- "$console" --postes postes.txt --serveur "$nowhere"
 expect 1 -- "$console" --classe --serveur "$nowhere" --report classe.pdf
 expect 1 -- "$console" --classe --serveur "$nowhere" --csv classe.csv
 expect 1 -- "$console" --classe --serveur "$nowhere" --csv-fr classe-fr.csv

@@ -102,7 +102,7 @@ TEST(SharedFolder, AStartRemovesItsOwnStaleTemporariesAndNothingElse) {
     LiveSession simulator(SIMULATOR_PROGRAM, w.path());
     simulator.step("");
     std::set<std::string> expected = others;
-    expected.insert({"CoutO.dat", "CoutR.dat", "Nb_essai.dat", "simulateur.lock"});
+    expected.insert({"CoutO.dat", "CoutR.dat", "Nb_essai.dat", "installation", "simulateur.lock"});
     std::set<std::string> left = namesIn(w.path() / "data");
     left.erase("config_outillage.dat");  // there only when a trial ended before a kill
     for (const char* journal : {"journal.sqlite", "journal.sqlite-wal", "journal.sqlite-shm"})
