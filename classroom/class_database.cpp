@@ -1,5 +1,6 @@
 #include "class_database.h"
 
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -44,9 +45,23 @@ END $$)",
 
 // Version 2: the installation that sent each row, the roster of the stations
 // the trainer expects, and each station's latest sign of life, which it gives
-// through a function so that it touches nothing else.
+// through a function so that it touches nothing else. Each station has a role
+// of its own and may insert only rows under its own name, with values a
+// trial can have; the server alone sets when it received a row. Rows already
+// there are kept as they are (NOT VALID).
 const char* const kSchemaV2[] = {
     "ALTER TABLE essais ADD COLUMN installation text NOT NULL DEFAULT ''",
+    R"(ALTER TABLE essais ADD CONSTRAINT essais_valeurs CHECK (
+  length(poste) BETWEEN 1 AND 64 AND poste !~ '[[:cntrl:]]' AND length(stagiaire) <= 64
+  AND stagiaire !~ '[[:cntrl:]]' AND length(session) <= 64 AND length(heure) <= 40
+  AND length(installation) <= 64 AND numero > 0 AND nb_essais >= 0 AND facture IN (0, 1)
+  AND a BETWEEN 0 AND 1000 AND r BETWEEN 0 AND 1000 AND l BETWEEN 0 AND 1000 AND c BETWEEN 0 AND 1000
+  AND f BETWEEN 0 AND 1000 AND a1 BETWEEN -1000 AND 1000 AND a2 BETWEEN -1000 AND 1000
+  AND h BETWEEN -1000 AND 1000 AND cout_outillage BETWEEN 0 AND 1e9 AND cout_reglage BETWEEN 0 AND 1e9
+) NOT VALID)",
+    "ALTER TABLE essais ENABLE ROW LEVEL SECURITY",
+    "CREATE POLICY poste_insere_les_siens ON essais FOR INSERT TO pliage_poste WITH CHECK (poste = session_user)",
+    "CREATE POLICY formateur_lit ON essais FOR SELECT TO pliage_formateur USING (true)",
     "CREATE TABLE postes (nom text PRIMARY KEY)",
     R"(CREATE TABLE contacts (
   poste text NOT NULL, installation text NOT NULL, ouvert boolean NOT NULL,
@@ -54,20 +69,25 @@ const char* const kSchemaV2[] = {
   PRIMARY KEY (poste, installation)))",
     R"(CREATE FUNCTION signale_poste(p text, i text, o boolean) RETURNS void
 LANGUAGE sql SECURITY DEFINER SET search_path = pg_catalog, public AS $$
-  INSERT INTO contacts (poste, installation, ouvert) VALUES (p, i, o)
+  INSERT INTO contacts (poste, installation, ouvert)
+  SELECT p, left(i, 64), o WHERE p = session_user
   ON CONFLICT (poste, installation) DO UPDATE SET ouvert = excluded.ouvert, vu = now()
 $$)",
 };
 
-// What every run makes sure of, whatever the version.
-const char* const kAccess[] = {
-    R"(DO $$ BEGIN
+// The two roles, before any policy names them.
+const char* const kRoles = R"(DO $$ BEGIN
   IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'pliage_poste') THEN CREATE ROLE pliage_poste NOLOGIN; END IF;
   IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'pliage_formateur') THEN CREATE ROLE pliage_formateur NOLOGIN; END IF;
-END $$)",
+END $$)";
+
+// What every run makes sure of, whatever the version.
+const char* const kAccess[] = {
     "REVOKE ALL ON essais, version_schema, postes, contacts FROM PUBLIC",
     "REVOKE ALL ON FUNCTION signale_poste(text, text, boolean) FROM PUBLIC",
-    "GRANT INSERT ON essais TO pliage_poste",
+    "REVOKE INSERT ON essais FROM pliage_poste",
+    "GRANT INSERT (poste, stagiaire, session, numero, heure, a, r, l, c, f, a1, a2, h, cout_outillage, cout_reglage, "
+    "nb_essais, facture, installation) ON essais TO pliage_poste",
     "GRANT EXECUTE ON FUNCTION signale_poste(text, text, boolean) TO pliage_poste",
     "GRANT SELECT ON essais, version_schema, contacts TO pliage_formateur",
     "GRANT SELECT, INSERT, DELETE ON postes TO pliage_formateur",
@@ -165,6 +185,11 @@ QString frenchServerReason(const QString& message) {
          QStringLiteral("le serveur n'accepte pas ce poste (pg_hba.conf)")},
         {QRegularExpression(R"re(server closed the connection unexpectedly|terminating connection)re"),
          QStringLiteral("le serveur a coupé la connexion")},
+        {QRegularExpression(R"re(violates row-level security policy)re"),
+         QStringLiteral("le serveur refuse ces essais : un poste n'envoie que les siens, sous le nom de son "
+                        "identifiant (poste et user de data/classe.ini doivent être les mêmes)")},
+        {QRegularExpression(R"re(violates check constraint)re"),
+         QStringLiteral("le serveur refuse un essai aux valeurs impossibles")},
         {QRegularExpression(R"re(permission denied for (\w+) (\S+))re"),
          QStringLiteral("droits insuffisants sur « \\2 »")},
     };
@@ -183,6 +208,26 @@ bool openClassDatabase(QSqlDatabase& db, const ClassServer& server, QString* err
     *error = QStringLiteral("Serveur de classe %1 injoignable : %2").arg(server.label(), sqlErrorText(db.lastError()));
     return false;
 }
+
+namespace {
+
+// The advisory lock that one preparation of the class database holds at a time.
+constexpr int kInitLock = 7115, kInitLockSeconds = 5;
+
+// Who holds the preparation's lock, for the trainer.
+QString lockHolder(const QSqlDatabase& db) {
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("SELECT a.usename, coalesce(host(a.client_addr), 'ce serveur'), "
+                              "to_char(a.xact_start, 'HH24:MI') FROM pg_locks l JOIN pg_stat_activity a USING (pid) "
+                              "WHERE l.locktype = 'advisory' AND l.objid = %1 AND l.granted").arg(kInitLock)) &&
+        q.next())
+        return QStringLiteral("une autre préparation la tient depuis %3, par « %1 » depuis %2 : attendez qu'elle "
+                              "finisse ou mettez fin à cette connexion, puis recommencez.")
+            .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString());
+    return QStringLiteral("une autre préparation est en cours : recommencez dans un moment.");
+}
+
+}  // namespace
 
 QString initClassDatabase(const QString& conninfo, bool* ok) {
     *ok = false;
@@ -204,9 +249,15 @@ QString initClassDatabase(const QString& conninfo, bool* ok) {
                 return false;
             };
             // The server's notices ("already exists, skipping") are not for the trainer.
+            // Another preparation in progress is waited for a few seconds, not for ever.
             bool done = run("BEGIN") && run("SET LOCAL client_min_messages = warning") &&
-                        run("SELECT pg_advisory_xact_lock(7115)") &&
-                        run("CREATE TABLE IF NOT EXISTS version_schema (version integer NOT NULL)") &&
+                        run(QStringLiteral("SET LOCAL lock_timeout = '%1s'").arg(kInitLockSeconds));
+            if (done && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kInitLock))) {
+                q.exec("ROLLBACK");
+                result = QStringLiteral("La base de classe %1 n'a pas été préparée : %2").arg(server->label(), lockHolder(db));
+                done = false;
+            }
+            done = done && run("CREATE TABLE IF NOT EXISTS version_schema (version integer NOT NULL)") &&
                         run("SELECT coalesce(max(version), 0) FROM version_schema") && q.next();
             const int found = done ? q.value(0).toInt() : 0;
             if (done && found > kClassSchemaVersion) {
@@ -215,6 +266,7 @@ QString initClassDatabase(const QString& conninfo, bool* ok) {
                                         "modifiée.").arg(server->label()).arg(found).arg(kClassSchemaVersion);
                 done = false;
             }
+            done = done && run(kRoles);
             if (done && found < 1)
                 for (const char* sql : kSchemaV1) done = done && run(sql);
             if (done && found < 2)
@@ -237,6 +289,64 @@ QString initClassDatabase(const QString& conninfo, bool* ok) {
         }
     }
     QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+QString addStationRole(const QString& conninfo, const QString& name, bool* ok) {
+    *ok = false;
+    if (!QRegularExpression(QStringLiteral("^[a-z0-9_-]{1,32}$")).match(name).hasMatch())
+        return QStringLiteral("« %1 » ne peut pas être le nom d'un poste : lettres minuscules sans accent, chiffres, "
+                              "« - » et « _ », 32 au plus.").arg(name.left(40));
+    QString error;
+    const auto server = ClassServer::parse(conninfo, &error);
+    if (!server) return error;
+    // 24 characters from 64: 144 bits, nothing a shell or .pgpass must escape.
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    QString password;
+    for (int i = 0; i < 24; ++i) password += QChar(kAlphabet[QRandomGenerator::system()->bounded(64)]);
+    const QString connection = QStringLiteral("ajouter-poste");
+    QString result;
+    {
+        QSqlDatabase db = server->addConnection(connection);
+        QSqlQuery q(db);
+        auto run = [&](const char* sql) {
+            // The server quotes the name and the password itself.
+            q.prepare(QStringLiteral("SELECT format(%1, ?::text, ?::text)").arg(QLatin1String(sql)));
+            q.addBindValue(name);
+            q.addBindValue(password);
+            QSqlQuery statement(db);
+            if (q.exec() && q.next() && statement.exec(q.value(0).toString())) return true;
+            error = sqlErrorText(q.lastError().isValid() ? q.lastError() : statement.lastError());
+            return false;
+        };
+        if (!openClassDatabase(db, *server, &error)) {
+            result = error;
+        } else {
+            QSqlQuery exists(db);
+            exists.prepare("SELECT count(*) FROM pg_roles WHERE rolname = ?");
+            exists.addBindValue(name);
+            const bool known = exists.exec() && exists.next() && exists.value(0).toInt() > 0;
+            const bool done = run(known ? "'ALTER ROLE %I LOGIN PASSWORD %L'" : "'CREATE ROLE %I LOGIN PASSWORD %L'") &&
+                              run("'GRANT pliage_poste TO %I'");
+            if (!done) {
+                result = QStringLiteral("Le poste « %1 » n'a pas été ajouté à la base de classe %2 : %3")
+                             .arg(name, server->label(), error);
+            } else {
+                *ok = true;
+                const QString host = server->host.isEmpty() ? QStringLiteral("localhost") : server->host;
+                const int port = server->port > 0 ? server->port : 5432;
+                result = QStringLiteral("%1 le poste « %2 ». Sur ce poste :\n"
+                                        "  dans ~/.pgpass (chmod 600) :\n    %3:%4:%5:%2:%6\n"
+                                        "  dans data/classe.ini, section [classe] :\n    poste=%2\n"
+                                        "    serveur=host=%3 port=%4 dbname=%5 user=%2 sslmode=verify-full\n")
+                             .arg(known ? QStringLiteral("Nouveau mot de passe pour") : QStringLiteral("Ajouté :"),
+                                  name, host)
+                             .arg(port)
+                             .arg(server->database, password);
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
     return result;
 }
 

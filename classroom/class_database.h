@@ -45,6 +45,12 @@ bool openClassDatabase(QSqlDatabase& db, const ClassServer& server, QString* err
 // refused. Returns the message for the trainer; ok tells whether it worked.
 QString initClassDatabase(const QString& conninfo, bool* ok);
 
+// Gives a station its own login role, member of pliage_poste, with a new
+// password (a new one again when the role is there). name: lower-case
+// letters, digits, '-' and '_', at most 32. Returns the lines the station
+// needs (its ~/.pgpass line and its data/classe.ini), or why not.
+QString addStationRole(const QString& conninfo, const QString& name, bool* ok);
+
 // The stations the trainer expects: the names of a text, one a line (blank
 // lines and blanks around a name left out). Null with the message when a
 // name cannot be one.

@@ -40,28 +40,38 @@ int main(int argc, char* argv[]) {
                                                 "serveur dans data/classe.ini.", "URI");
     const QCommandLineOption postes("postes", "Enregistre dans la base de la classe les postes attendus (un nom par "
                                               "ligne du fichier) et quitte.", "FICHIER");
-    parser.addOptions({report, csv, csvFrench, optimum, snapshot, size, tab, initClasse, classe, serveur, postes});
+    const QCommandLineOption addStation("ajouter-poste", "Donne au poste NOM son identifiant sur la base de la classe, "
+                                                         "avec un nouveau mot de passe, affiche ce qu'il faut mettre "
+                                                         "sur ce poste et quitte.", "NOM");
+    parser.addOptions(
+        {report, csv, csvFrench, optimum, snapshot, size, tab, initClasse, classe, serveur, postes, addStation});
     // The exports, the picture and the help show no window: no display is needed for them.
-    mclReadCommandLine(parser, argc, argv, {help, report, csv, csvFrench, optimum, snapshot, initClasse, postes});
+    mclReadCommandLine(parser, argc, argv, {help, report, csv, csvFrench, optimum, snapshot, initClasse, postes, addStation});
     QApplication app(argc, argv);
     mclUseFrenchQtTexts();
     std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; file numbers keep the point
     if (const auto end = mclAnswerCommandLine(parser, help, "formateur")) return *end;
 
-    if (parser.isSet(initClasse)) {
-        bool ok = false;
-        const QString message = initClassDatabase(parser.value(initClasse), &ok);
+    // What a class database command says, on the standard output when it worked.
+    auto answer = [](const QString& message, bool ok) {
         std::fprintf(ok ? stdout : stderr, "%s\n", qPrintable(message));
         return ok ? 0 : 1;
+    };
+    auto classServer = [&] { return parser.isSet(serveur) ? parser.value(serveur) : defaultClassServer(); };
+    bool ok = false;
+    if (parser.isSet(initClasse)) {
+        const QString message = initClassDatabase(parser.value(initClasse), &ok);
+        return answer(message, ok);
     }
-
-    if (parser.isSet(postes))
-        return runRosterCommand(parser.isSet(serveur) ? parser.value(serveur) : defaultClassServer(),
-                                mclPathOption(parser, postes));
+    if (parser.isSet(addStation)) {
+        const QString message = addStationRole(classServer(), parser.value(addStation), &ok);
+        return answer(message, ok);
+    }
+    if (parser.isSet(postes)) return runRosterCommand(classServer(), mclPathOption(parser, postes));
 
     initializeSimulatorModules();
     if (parser.isSet(classe))
-        return runClassCommand({parser.isSet(serveur) ? parser.value(serveur) : defaultClassServer(),
+        return runClassCommand({classServer(),
                                 mclPathOption(parser, report), mclPathOption(parser, csv),
                                 mclPathOption(parser, csvFrench), mclPathOption(parser, snapshot)});
     if (parser.isSet(optimum)) {

@@ -6,12 +6,14 @@
 #include "postgres_server.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -24,12 +26,14 @@ struct InitRun {
     QString out, err;
 };
 
-InitRun initClasse(const std::string& conninfo) {
+InitRun console(const QStringList& arguments) {
     QProcess p;
-    p.start(FORMATEUR_PROGRAM, {"--init-classe", QString::fromStdString(conninfo)});
+    p.start(FORMATEUR_PROGRAM, arguments);
     p.waitForFinished(60'000);
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
+
+InitRun initClasse(const std::string& conninfo) { return console({"--init-classe", QString::fromStdString(conninfo)}); }
 
 JournalEntry entry(const QString& poste, int numero) {
     JournalEntry e;
@@ -48,14 +52,15 @@ protected:
         if (!PostgresServer::available()) return;
         server = std::make_unique<PostgresServer>();
         server->psql("CREATE DATABASE classe");
-        bool ok = false;
-        initClassDatabase(QString::fromStdString(server->conninfo("classe")), &ok);
-        ASSERT_TRUE(ok);
-        server->psql("CREATE ROLE station LOGIN IN ROLE pliage_poste; CREATE ROLE prof LOGIN IN ROLE pliage_formateur");
+        // A failure here fails every test, rather than letting them all be skipped.
+        preparation = initClassDatabase(QString::fromStdString(server->conninfo("classe")), &prepared);
+        if (prepared)
+            server->psql("CREATE ROLE station LOGIN IN ROLE pliage_poste; CREATE ROLE prof LOGIN IN ROLE pliage_formateur");
     }
     static void TearDownTestSuite() { server.reset(); }
     void SetUp() override {
         if (!server) GTEST_SKIP() << "PostgreSQL 15 is not installed";
+        ASSERT_TRUE(prepared) << preparation.toStdString();
         server->psql("TRUNCATE essais", "classe");
     }
 
@@ -70,11 +75,16 @@ protected:
         return std::stoi(server->psql("SELECT count(*) FROM essais WHERE " + where, "classe"));
     }
     // A station's working folder sending to the class database.
+    // The station's role has its name, as the trainer gives each station its own.
     static void station(const Workspace& w, const std::string& poste) {
-        w.write("data/classe.ini", "[classe]\nposte=" + poste + "\nserveur=" + server->conninfo("classe", "station") + "\n");
+        server->psql("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = '" + poste + "') THEN CREATE ROLE " +
+                     poste + " LOGIN IN ROLE pliage_poste; END IF; END $$");
+        w.write("data/classe.ini", "[classe]\nposte=" + poste + "\nserveur=" + server->conninfo("classe", poste) + "\n");
     }
 
     static std::unique_ptr<PostgresServer> server;
+    static inline bool prepared = false;
+    static inline QString preparation;
 };
 std::unique_ptr<PostgresServer> ClassDatabase::server;
 
@@ -124,21 +134,58 @@ TEST_F(ClassDatabase, InitIsIdempotentRefusesANewerSchemaAndGivesEachRoleItsRigh
         ASSERT_TRUE(prof.driver()->subscribeToNotification("essais"));
         QString error;
         // A station inserts, and sending the same rows again changes nothing.
-        ASSERT_TRUE(sendRows(poste, {entry("P9", 1), entry("P9", 2)}, &error)) << error.toStdString();
-        ASSERT_TRUE(sendRows(poste, {entry("P9", 2), entry("P9", 3)}, &error)) << error.toStdString();
+        ASSERT_TRUE(sendRows(poste, {entry("station", 1), entry("station", 2)}, &error)) << error.toStdString();
+        ASSERT_TRUE(sendRows(poste, {entry("station", 2), entry("station", 3)}, &error)) << error.toStdString();
         EXPECT_EQ(count(), 3);
-        EXPECT_TRUE(eventually([&] { return payloads.contains("P9"); }));
+        EXPECT_TRUE(eventually([&] { return payloads.contains("station"); }));
         QSqlQuery look(poste);
         EXPECT_FALSE(look.exec("SELECT count(*) FROM essais"));
         EXPECT_FALSE(look.exec("DELETE FROM essais"));
         QSqlQuery read(prof);
         ASSERT_TRUE(read.exec("SELECT numero FROM essais ORDER BY numero") && read.next());
         EXPECT_EQ(read.value(0).toInt(), 1);
-        EXPECT_FALSE(sendRows(prof, {entry("P9", 4)}, &error));
+
+        // A station writes only its own rows, with values a trial can have,
+        // never when the server received them, and no other role's password.
+        EXPECT_FALSE(sendRows(poste, {entry("P1", 1)}, &error));
+        EXPECT_TRUE(error.contains("un poste n'envoie que les siens")) << error.toStdString();
+        for (double impossible : {std::nan(""), HUGE_VAL, -1e9}) {
+            JournalEntry e = entry("station", 9);
+            e.row.cout_outillage = impossible;
+            EXPECT_FALSE(sendRows(poste, {e}, &error)) << impossible;
+            EXPECT_TRUE(error.contains("valeurs impossibles")) << error.toStdString();
+        }
+        EXPECT_FALSE(look.exec("INSERT INTO essais (poste, session, numero, heure, a, r, l, c, f, a1, a2, h, "
+                               "cout_outillage, cout_reglage, nb_essais, facture, recu) VALUES ('station', 's', 7, "
+                               "'h', 8, 8, 61, 34, 60, 135, 135, 30, 0, 0, 1, 1, '2099-01-01')"));
+        EXPECT_FALSE(look.exec("ALTER ROLE prof PASSWORD 'pris'"));
+        EXPECT_TRUE(look.exec("SELECT signale_poste('P1', 'x', true)") && look.exec("SELECT signale_poste('station', 'y', true)"));
+        EXPECT_EQ(server->psql("SELECT string_agg(poste || '/' || installation, ',') FROM contacts", "classe"), "station/y\n");
+        EXPECT_EQ(count(), 3);
+        EXPECT_FALSE(sendRows(prof, {entry("station", 4)}, &error));
         EXPECT_EQ(count(), 3);
     }
     QSqlDatabase::removeDatabase("prof");
     QSqlDatabase::removeDatabase("poste");
+}
+
+// The trainer gives each station its own role, with a password and the
+// lines to put on the station; a name that cannot be a role is refused.
+TEST_F(ClassDatabase, TheTrainerGivesEachStationItsOwnRole) {
+    const QString classe = QString::fromStdString(server->conninfo("classe"));
+    InitRun bad = console({"--ajouter-poste", "Poste 3", "--serveur", classe});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_TRUE(bad.err.contains("ne peut pas être le nom d'un poste")) << bad.err.toStdString();
+    InitRun added = console({"--ajouter-poste", "poste-3", "--serveur", classe});
+    EXPECT_EQ(added.status, 0) << added.err.toStdString();
+    const QRegularExpressionMatch line =
+        QRegularExpression(":classe:poste-3:([A-Za-z0-9_-]{24})\n").match(added.out);
+    EXPECT_TRUE(line.hasMatch()) << added.out.toStdString();
+    EXPECT_TRUE(added.out.contains("poste=poste-3"));
+    EXPECT_EQ(server->psql("SELECT pg_has_role('poste-3', 'pliage_poste', 'member')"), "t\n");
+    InitRun again = console({"--ajouter-poste", "poste-3", "--serveur", classe});
+    EXPECT_TRUE(again.out.startsWith("Nouveau mot de passe")) << again.out.toStdString();
+    EXPECT_FALSE(again.out.contains(line.captured(1)));
 }
 
 TEST_F(ClassDatabase, ThreeStationsRecordIntoOneClassExactlyOnce) {
@@ -146,7 +193,7 @@ TEST_F(ClassDatabase, ThreeStationsRecordIntoOneClassExactlyOnce) {
     const Workspace* folders[] = {&w1, &w2, &w3};
     std::vector<std::unique_ptr<LiveSession>> sessions;
     for (int i = 0; i < 3; ++i) {
-        station(*folders[i], "P" + std::to_string(i + 1));
+        station(*folders[i], "p" + std::to_string(i + 1));
         sessions.push_back(std::make_unique<LiveSession>(kMain, folders[i]->path()));
     }
     for (int trial = 0; trial < 3; ++trial)
@@ -168,7 +215,7 @@ TEST_F(ClassDatabase, ThreeStationsRecordIntoOneClassExactlyOnce) {
 
 TEST_F(ClassDatabase, AServerCrashMidSessionLosesNothingAndKeepsTheOrder) {
     Workspace w;
-    station(w, "P1");
+    station(w, "p1");
     LiveSession s(kMain, w.path());
     s.step(kTrial);
     s.step("slider 2 0.5\n" + kTrial);
@@ -201,7 +248,7 @@ TEST_F(ClassDatabase, AStationWithoutItsPasswordKeepsTryingAndSaysWhy) {
     server->psql("CREATE ROLE poste_mdp LOGIN PASSWORD 'secret' IN ROLE pliage_poste");
     server->requirePassword("poste_mdp");
     Workspace w;
-    w.write("data/classe.ini", "[classe]\nposte=P7\nserveur=" + server->conninfo("classe", "poste_mdp") + "\n");
+    w.write("data/classe.ini", "[classe]\nposte=poste_mdp\nserveur=" + server->conninfo("classe", "poste_mdp") + "\n");
     const std::string passfile = (w.path() / "pgpass").string();
     qputenv("PGPASSFILE", QByteArray::fromStdString(passfile));
     LiveSession s(kMain, w.path());
@@ -215,14 +262,14 @@ TEST_F(ClassDatabase, AStationWithoutItsPasswordKeepsTryingAndSaysWhy) {
     })) << journal.replicationStatus(&error)->message.toStdString();
     w.write("pgpass", "127.0.0.1:" + std::to_string(server->port()) + ":classe:poste_mdp:secret\n");
     std::filesystem::permissions(passfile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    EXPECT_TRUE(eventually([] { return count("poste = 'P7'") == 1; }));
+    EXPECT_TRUE(eventually([] { return count("poste = 'poste_mdp'") == 1; }));
     EXPECT_EQ(s.finish(), 0);
     qunsetenv("PGPASSFILE");
 }
 
 TEST_F(ClassDatabase, ASlowServerDoesNotHoldTheTrial) {
     Workspace w;
-    station(w, "P1");
+    station(w, "p1");
     {
         QSqlDatabase holder = connect("holder", "postgres");
         QSqlQuery lock(holder);

@@ -183,12 +183,13 @@ protected:
         if (!PostgresServer::available()) return;
         server_ = std::make_unique<PostgresServer>();
         conninfo_ = QString::fromStdString(server_->conninfo());
-        bool ok = false;
-        ASSERT_TRUE(ok = !initClassDatabase(conninfo_, &ok).isEmpty() && ok);
+        // A failure here fails every test, rather than letting them all be skipped.
+        preparation_ = initClassDatabase(conninfo_, &prepared_);
     }
     static void TearDownTestSuite() { server_.reset(); }
     void SetUp() override {
         if (!server_) GTEST_SKIP() << "PostgreSQL 15 is not installed";
+        ASSERT_TRUE(prepared_) << preparation_.toStdString();
         server_->psql("TRUNCATE essais, postes, contacts");
         auto parsed = ClassServer::parse(conninfo_, nullptr);
         parsed->addConnection("stations");
@@ -219,6 +220,8 @@ protected:
 
     static inline std::unique_ptr<PostgresServer> server_;
     static inline QString conninfo_;
+    static inline bool prepared_ = false;
+    static inline QString preparation_;
 };
 
 // French numbers group thousands with a narrow space; plain spaces read better here.
