@@ -29,8 +29,14 @@ class ClassFeedReader : public QObject {
     Q_OBJECT
 public:
     explicit ClassFeedReader(ClassServer server)
-        : server_(std::move(server)), connection_(QStringLiteral("classe-%1").arg(quintptr(this))), pollTimer_(this) {
+        : server_(std::move(server)),
+          connection_(QStringLiteral("classe-%1").arg(quintptr(this))),
+          pollTimer_(this),
+          notifiedTimer_(this) {
         QObject::connect(&pollTimer_, &QTimer::timeout, this, &ClassFeedReader::poll);
+        notifiedTimer_.setSingleShot(true);
+        notifiedTimer_.setInterval(kNotifiedReadMs);
+        QObject::connect(&notifiedTimer_, &QTimer::timeout, this, &ClassFeedReader::fetchNotified);
     }
     ~ClassFeedReader() override;
 
@@ -63,7 +69,8 @@ private:
     std::map<QString, std::vector<Trial>> rows_;
     std::map<QString, Known> known_;
     QSet<QString> notified_;
-    QTimer pollTimer_;
+    QTimer pollTimer_, notifiedTimer_;
+    static constexpr int kNotifiedReadMs = 100, kMaxNotifiedStations = 200;
     QString lastProblem_;
     QStringList roster_;
     std::vector<StationContact> contacts_;
@@ -112,16 +119,26 @@ bool ClassFeedReader::openDatabase(QString* error) {
 
 void ClassFeedReader::notified(const QString& name, QSqlDriver::NotificationSource, const QVariant& payload) {
     if (name != kChannel) return;
-    // Rows come in bursts (a station catching up): one read for all of them.
-    if (notified_.isEmpty()) QTimer::singleShot(0, this, &ClassFeedReader::fetchNotified);
-    notified_.insert(payload.toString());
+    // Rows come in bursts (a station catching up), and any station may
+    // notify as often as it likes: the notifications of a tenth of a second
+    // give one read.
+    if (!notifiedTimer_.isActive()) notifiedTimer_.start();
+    // The payload names a station whose rows to read; one that names none
+    // the feed knows only says to look again, by counting.
+    const QString station = payload.toString();
+    if (notified_.size() < kMaxNotifiedStations) notified_.insert(known_.count(station) ? station : QString());
 }
 
 void ClassFeedReader::fetchNotified() {
     const QSet<QString> stations = std::exchange(notified_, {});
     QString error;
-    for (const QString& station : stations)
+    for (const QString& station : stations) {
+        if (station.isEmpty()) {
+            poll();
+            continue;
+        }
         if (!fetch(station, &error)) return report(error);
+    }
     report({});
 }
 

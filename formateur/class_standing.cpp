@@ -24,6 +24,11 @@ Standing standingOf(const std::vector<Trial>& rows, const Scenario& scenario) {
     std::stable_sort(s.session.begin(), s.session.end(),
                      [](const Trial& a, const Trial& b) { return a.number < b.number; });
     for (const Trial& t : s.session) {
+        if (!t.plausible()) {
+            ++s.implausible;
+            continue;
+        }
+        s.latest = t;
         if (!s.firstSuccess && scenario.meets(t)) s.firstSuccess = t;
         const double d = scenario.distance(t);
         if (!s.best || d < s.bestDistance) {
@@ -39,7 +44,7 @@ namespace {
 
 // 0: reached within budget, 1: reached over budget, 2: not reached, 3: no trial.
 int group(const Standing& s) {
-    if (s.session.empty()) return 3;
+    if (!s.latest) return 3;
     if (!s.firstSuccess) return 2;
     return s.withinBudget ? 0 : 1;
 }

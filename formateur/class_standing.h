@@ -21,9 +21,11 @@ struct Standing {
     std::optional<Trial> best;          // the trial closest to the target
     double bestDistance = 0;            // its largest deviation, in tolerances
     bool withinBudget = false;          // the first success cost no more than the budget
+    int implausible = 0;                // rows of the session no simulator could have made: never ranked
+    std::optional<Trial> latest;        // the latest plausible trial
 
-    int count() const { return session.empty() ? 0 : session.back().count; }
-    double cost() const { return session.empty() ? 0 : session.back().total(); }
+    int count() const { return latest ? latest->count : 0; }
+    double cost() const { return latest ? latest->total() : 0; }
     // The trial the rank comes from: the first success, else the closest.
     const std::optional<Trial>& rankedTrial() const { return firstSuccess ? firstSuccess : best; }
     // Names the tile and the opened session: the station, and its installation when shared.

@@ -90,7 +90,7 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
     QString trainee = s.trainee.isEmpty() ? QStringLiteral("(stagiaire non renseigné)") : s.trainee;
     if (!s.installation.isEmpty()) trainee += QStringLiteral(" · PC %1").arg(s.installation.left(8));
     trainee_->setText(trainee);
-    rank_->setText(s.session.empty() ? QStringLiteral("–") : QString::number(rank));
+    rank_->setText(s.latest ? QString::number(rank) : QStringLiteral("–"));
 
     QColor colour = kNoTrial;
     QString verdict, figures;
@@ -105,6 +105,9 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
         colour = kNotYet;
         verdict = QStringLiteral("Hors tolérances");
         figures = QStringLiteral("Au plus près : n° %1 · %2 €").arg(s.best->count).arg(fr(s.best->total(), 0));
+    } else if (s.implausible > 0) {
+        verdict = QStringLiteral("Valeurs invalides");
+        figures = QStringLiteral("Aucun essai classable");
     } else if (!contact) {
         verdict = QStringLiteral("Jamais vu");
         figures = QStringLiteral("Attendu, pas encore venu");
@@ -113,11 +116,15 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
         figures = QStringLiteral("Aucun essai pour l'instant");
     }
     figures_->setText(figures);
-    totals_->setText(s.session.empty() ? QString()
-                                       : QStringLiteral("Session : %1 essai%2 · %3 €")
-                                             .arg(s.count())
-                                             .arg(s.count() > 1 ? "s" : "")
-                                             .arg(fr(s.cost(), 0)));
+    QString totals;
+    if (s.latest)
+        totals = QStringLiteral("Session : %1 essai%2 · %3 €").arg(s.count()).arg(s.count() > 1 ? "s" : "").arg(fr(s.cost(), 0));
+    if (s.implausible > 0)
+        totals += QStringLiteral("%1%2 essai%3 aux valeurs invalides, non classé%3")
+                      .arg(totals.isEmpty() ? "" : " · ")
+                      .arg(s.implausible)
+                      .arg(s.implausible > 1 ? "s" : "");
+    totals_->setText(totals);
     best_->setText(s.best ? QStringLiteral("Meilleur essai, n° %1 : son plus grand écart vaut %2 fois la tolérance")
                                 .arg(s.best->count)
                                 .arg(fr(s.bestDistance, 2))
@@ -139,10 +146,10 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
                       .arg(colour.name(), kNotYet.name()));
 
     auto* latest = static_cast<QCPCurve*>(chart_->plottable(1));
-    if (s.session.empty())
-        latest->data()->clear();
+    if (s.latest)
+        setProfile(latest, profilePoints(s.latest->A1, s.latest->A2, s.latest->H));
     else
-        setProfile(latest, profilePoints(s.session.back().A1, s.session.back().A2, s.session.back().H));
+        latest->data()->clear();
     chart_->replot(QCustomPlot::rpQueuedReplot);
 }
 

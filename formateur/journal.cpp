@@ -24,6 +24,14 @@ QString difference(double a, double b) {
 
 }  // namespace
 
+bool Trial::plausible() const {
+    for (std::size_t i = 0; i < setting.size(); ++i)
+        if (!(setting[i] >= facts::kVariables[i].min - 1e-9 && setting[i] <= facts::kVariables[i].max + 1e-9)) return false;
+    // The comparisons are false for NaN.
+    return A1 >= 0 && A1 <= 360 && A2 >= 0 && A2 <= 360 && H >= -1000 && H <= 1000 && tooling >= 0 && tooling <= 1e9 &&
+           adjustment >= 0 && adjustment <= 1e9 && count >= 0;
+}
+
 Trial trialFrom(const JournalRow& r) {
     Trial t;
     t.station = r.poste;

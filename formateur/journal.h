@@ -30,6 +30,10 @@ struct Trial {
     double deviationA2() const { return A2 - kTargetA2; }
     double deviationH() const { return H - kTargetH; }
     double total() const { return tooling + adjustment; }
+    // Whether the row can come from a simulator: finite values, settings in
+    // their ranges, a part and an account a trial can have. A row from the
+    // class database is untrusted: one that is not is shown, never ranked.
+    bool plausible() const;
 };
 
 Trial trialFrom(const JournalRow& row);

@@ -60,6 +60,7 @@ bool applyLine(const QString& line, Scenario& s, QString* refusal) {
 }  // namespace
 
 QString fr(double x, int decimals) {
+    if (!std::isfinite(x)) return QStringLiteral("valeur invalide");
     // A deviation of -0.0002 shown to three decimals is no deviation: « 0,000 », not « -0,000 ».
     const double shown = std::round(x * std::pow(10.0, decimals)) == 0 ? 0.0 : x;
     return QLocale(QLocale::French).toString(shown, 'f', decimals);

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 QByteArray slurp(const QString& path) {
@@ -235,6 +237,7 @@ TEST(Scoring, FrenchNumbersNeverShowMinusZero) {
     EXPECT_EQ(fr(-0.0004, 3), "0,000");
     EXPECT_EQ(fr(-0.0006, 3), "-0,001");
     EXPECT_EQ(fr(-0.4, 0), "0");
+    EXPECT_EQ(fr(std::nan(""), 0), "valeur invalide");
 }
 
 }  // namespace
