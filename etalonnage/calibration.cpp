@@ -46,7 +46,21 @@ Calibration calibrate(MeasurementSheet sheet) {
         y.row(i) << m.results[0], m.results[1], m.results[2];
     }
     const LeastSquares ls(runs);
-    for (int m = 0; m < 3; ++m) c.fits[m] = ls.fit(y.col(m));
+    for (int m = 0; m < 3; ++m) {
+        try {
+            c.fits[m] = ls.fit(y.col(m));
+        } catch (const NotFinite& e) {
+            Eigen::Index largest = 0;
+            y.col(m).cwiseAbs().maxCoeff(&largest);
+            const Measurement& run = c.sheet.runs[std::size_t(largest)];
+            throw NotFinite(QStringLiteral("Modèle %1 : %2\nVérifiez la feuille : le plus grand résultat %1 est %3 "
+                                           "(ligne %4).\nAucun fichier n'a été écrit.")
+                                .arg(kResults[m].symbol, QString::fromStdString(e.what()),
+                                     QString::number(run.results[std::size_t(m)], 'g', 6))
+                                .arg(run.line)
+                                .toStdString());
+        }
+    }
     if (c.fits[0].dfResidual == 0)
         c.sheet.warnings << QStringLiteral("Autant d'essais que de termes : le modèle passe par chaque mesure et "
                                            "aucune erreur ne peut être estimée.");

@@ -31,7 +31,7 @@ struct Calibration {
     QString outlierRunsText(int m) const;
 };
 
-// Throws NotEstimable. Reads the current models in the working folder.
+// Throws NotEstimable or NotFinite. Reads the current models in the working folder.
 Calibration calibrate(MeasurementSheet sheet);
 
 // The models the simulator would use now, in the working folder; throws

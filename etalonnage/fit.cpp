@@ -54,6 +54,25 @@ std::string dependenceMessage(const Eigen::ColPivHouseholderQR<Eigen::MatrixXd>&
     return message + "\nAucun fichier n'a été écrit.";
 }
 
+// Sums of squares that overflow, and the NaN an infinity makes with another,
+// come only from results out of all measure.
+void requireFinite(bool finite, const std::string& what) {
+    if (!finite)
+        throw NotFinite("les résultats sont trop grands pour être ajustés (" + what +
+                        " dépasse ce qu'un nombre peut représenter).");
+}
+
+// The upper tail of a distribution at x. Boost refuses a value it cannot take
+// (an infinite F) with a message in English: said in French instead.
+template <class Distribution>
+double upperTail(const Distribution& distribution, double x, const std::string& what) {
+    try {
+        return boost::math::cdf(boost::math::complement(distribution, x));
+    } catch (const std::exception&) {
+        throw NotFinite(what + " ne peut pas être calculé : sa valeur dépasse ce qu'un nombre peut représenter.");
+    }
+}
+
 }  // namespace
 
 LeastSquares::LeastSquares(const std::vector<Coded>& runs) : X_(runs.size(), kTermCount) {
@@ -97,6 +116,7 @@ ModelFit LeastSquares::fit(const Eigen::VectorXd& y) const {
     f.residuals = y - f.fitted;
     const double sse = f.residuals.squaredNorm();
     const double sst = (y.array() - y.mean()).matrix().squaredNorm();
+    requireFinite(beta.allFinite() && std::isfinite(sse) && std::isfinite(sst), "la somme de leurs carrés");
     const int df = f.dfResidual;
     const double mse = df > 0 ? sse / df : kNaN;
     f.rmse = std::sqrt(mse);
@@ -107,15 +127,17 @@ ModelFit LeastSquares::fit(const Eigen::VectorXd& y) const {
     for (int i = 0; i < n; ++i) press += std::pow(f.residuals[i] / (1 - leverage_[i]), 2);
     // A run with leverage 1 fixes its own prediction: left out, nothing predicts it.
     const bool pressDefined = (leverage_.array() < 1 - 1e-9).all();
+    requireFinite(!pressDefined || std::isfinite(press), "la somme des carrés des erreurs de prévision");
     f.r2Predicted = sst > 0 && pressDefined ? 1 - press / sst : kNaN;
 
     for (int k = 0; k < kTermCount; ++k) {
         f.coefficients[k] = beta[k];
         f.standardErrors[k] = std::sqrt(mse * varianceFactor_[k]);
-        f.t[k] = beta[k] / f.standardErrors[k];
+        // Without an error (an exact fit), t cannot be given.
+        f.t[k] = f.standardErrors[k] > 0 ? beta[k] / f.standardErrors[k] : kNaN;
         f.p[k] = kNaN;
         if (df > 0 && std::isfinite(f.t[k]))
-            f.p[k] = 2 * boost::math::cdf(boost::math::complement(boost::math::students_t(df), std::abs(f.t[k])));
+            f.p[k] = 2 * upperTail(boost::math::students_t(df), std::abs(f.t[k]), "Le p du terme " + termNames()[k]);
     }
 
     // Externally studentised: the residual against the error estimated without the run.
@@ -143,11 +165,18 @@ ModelFit LeastSquares::fit(const Eigen::VectorXd& y) const {
         for (int i = 0; i < n; ++i) pure += std::pow(y[i] - sum[replicateGroup_[i]] / count[replicateGroup_[i]], 2);
         if (pure > 0) {
             const double F = ((sse - pure) / dfLack) / (pure / dfPure);
-            const double p = boost::math::cdf(boost::math::complement(
-                boost::math::fisher_f(dfLack, dfPure), std::max(0.0, F)));
+            const double p = upperTail(boost::math::fisher_f(dfLack, dfPure), std::max(0.0, F),
+                                       "Le test du manque d'ajustement");
             f.lackOfFit = LackOfFit{F, p, dfLack, dfPure};
         }
     }
+
+    // A ratio over a vanishing error may still overflow.
+    const auto infinite = [](double x) { return std::isinf(x); };
+    requireFinite(std::none_of(f.standardErrors.begin(), f.standardErrors.end(), infinite) &&
+                      std::none_of(f.t.begin(), f.t.end(), infinite) && !f.studentized.array().isInf().any() &&
+                      !infinite(f.r2Adjusted) && !infinite(f.r2Predicted) && !infinite(f.rmse),
+                  "une statistique de l'ajustement");
     return f;
 }
 

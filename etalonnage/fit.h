@@ -19,6 +19,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Results so large that a sum of their squares or a statistic overflows: such
+// a fit has no meaning and must never reach the coefficient files.
+class NotFinite : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 struct LackOfFit {
     double F, p;
     int dfLack, dfPure;
@@ -40,6 +47,7 @@ class LeastSquares {
 public:
     // Throws NotEstimable.
     explicit LeastSquares(const std::vector<Coded>& runs);
+    // Throws NotFinite.
     ModelFit fit(const Eigen::VectorXd& y) const;
 
 private:

@@ -3,6 +3,8 @@
 #include "facts.h"
 #include "file_safety.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -25,6 +27,11 @@ QString saveModels(const ModelRows& rows) {
     auto refused = [](const std::string& why) {
         return QString::fromStdString(why) + " Aucun fichier de coefficients n'a été écrit.";
     };
+
+    // The simulator refuses every trial on a file holding "nan" or "inf".
+    for (const TermRow& row : rows)
+        if (!std::all_of(row.begin(), row.end(), [](double c) { return std::isfinite(c); }))
+            return refused("Les coefficients ajustés ne sont pas tous des nombres finis.");
 
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error))

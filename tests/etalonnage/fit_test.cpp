@@ -211,3 +211,33 @@ TEST(Fit, RunsThatCannotSeparateTheTermsAreRefusedNamingThem) {
     for (Coded& x : still) x[4] = 0;
     EXPECT_NE(refusal(still).find("F, A·F, R·F, L·F, C·F, F²"), std::string::npos) << refusal(still);
 }
+
+// Results out of all measure overflow the sums of squares or an F: refused in
+// French, never a NaN coefficient nor Boost's English message.
+TEST(Fit, ResultsThatOverflowAreRefusedInFrench) {
+    const Plan plan = makePlan(kDefaultCentres, 3);
+    const std::vector<Coded> runs = settings(plan);
+    const LeastSquares ls(runs);
+    auto refusal = [&](const Eigen::VectorXd& y) {
+        try {
+            ls.fit(y);
+        } catch (const NotFinite& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    Eigen::VectorXd huge(runs.size());
+    for (Eigen::Index i = 0; i < huge.size(); ++i) huge[i] = i % 2 ? 1e308 : -1e308;
+    EXPECT_NE(refusal(huge).find("la somme de leurs carrés"), std::string::npos) << refusal(huge);
+
+    // Centre runs a hair apart and one run at 1e150: the lack of fit's F is infinite.
+    Eigen::VectorXd y = response(runs, 0, 0);
+    int centres = 0, others = 0;
+    for (std::size_t i = 0; i < runs.size(); ++i)
+        if (std::string(plan.runs[i].kind) == "centre")
+            y[Eigen::Index(i)] = 135 + (centres++ ? 1e-9 : 0);
+        else if (others++ == 0)
+            y[Eigen::Index(i)] = 1e150;
+    EXPECT_EQ(refusal(y), "Le test du manque d'ajustement ne peut pas être calculé : sa valeur dépasse ce qu'un "
+                          "nombre peut représenter.");
+}

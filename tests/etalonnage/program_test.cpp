@@ -1,6 +1,7 @@
 // The program run from the command line in a working folder, as a trainer does.
 #include "calibration.h"
 #include "factors.h"
+#include "model_files.h"
 #include "plan.h"
 #include "var_.h"
 #include "terms.h"
@@ -19,6 +20,7 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 
+#include <limits>
 #include <random>
 
 using namespace etalonnage;
@@ -79,6 +81,14 @@ const std::array<TermRow, 3> kModels = [] {
     return m;
 }();
 
+// What the tests that open the window need.
+struct WindowApplication {
+    int argc = 1;
+    char name[11] = "etalonnage";
+    char* argv[2] = {name, nullptr};
+    QApplication app{argc, argv};
+};
+
 }  // namespace
 
 TEST(Program, PlanSheetFitAndRefusal) {
@@ -137,6 +147,41 @@ TEST(Program, PlanSheetFitAndRefusal) {
     EXPECT_TRUE(QDir(d + "/poly").isEmpty());
 }
 
+// Measured results of ±1e308: the fit is refused in French with status 1, and
+// neither the command line, the window nor the writer touches the files in place.
+TEST(Program, ResultsOutOfAllMeasureAreRefusedAndNothingIsSaved) {
+    const WindowApplication app;
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    QDir(d).mkdir("poly");
+    for (const char* file : {"/poly/A1.poly", "/poly/A2.poly", "/poly/H.poly"}) write(d + file, "old");
+    ASSERT_EQ(run(d, {"--plan", "plan.csv", "--graine", "6"}).status, 0);
+    QList<QByteArray> lines = filledSheet(read(d + "/plan.csv"), kModels, 0.3).split('\n');
+    for (int l = 1; l < lines.size(); ++l) {
+        QList<QByteArray> cells = lines[l].split(';');
+        if (cells.size() == 9) cells[6] = l % 2 ? "1e308" : "-1e308";
+        lines[l] = cells.join(';');
+    }
+    write(d + "/mesures.csv", lines.join('\n'));
+
+    const Outcome refused = run(d, {"--ajuster", "mesures.csv", "--enregistrer"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.out.isEmpty()) << refused.out.constData();
+    EXPECT_TRUE(refused.err.startsWith("Modèle A1 : les résultats sont trop grands pour être ajustés"))
+        << refused.err.constData();
+    EXPECT_TRUE(refused.err.contains("le plus grand résultat A1 est 1e+308 (ligne 2).\nAucun fichier n'a été écrit."))
+        << refused.err.constData();
+    CalibrationWindow window(kDefaultCentres, 6);
+    EXPECT_FALSE(window.loadMeasurements(d + "/mesures.csv"));
+
+    ModelRows rows = kModels;
+    rows[2][20] = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(saveModels(rows), "Les coefficients ajustés ne sont pas tous des nombres finis. "
+                                "Aucun fichier de coefficients n'a été écrit.");
+    for (const char* file : {"/poly/A1.poly", "/poly/A2.poly", "/poly/H.poly"}) EXPECT_EQ(read(d + file), "old") << file;
+    EXPECT_FALSE(QDir(d + "/poly/historique").exists());
+}
+
 // After a save the simulator's own model gives the fitted predictions, and
 // the files it replaced are in the history.
 TEST(Program, SavedModelsAreWhatTheSimulatorPredicts) {
@@ -189,10 +234,7 @@ TEST(Program, SavedModelsAreWhatTheSimulatorPredicts) {
 // The fit tab says what to do instead of showing empty charts, until a sheet
 // is fitted, and again after one is refused.
 TEST(Program, TheFitTabSaysWhatToDoUntilMeasuresAreFitted) {
-    int argc = 1;
-    char name[] = "etalonnage";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    const WindowApplication app;
     QTemporaryDir dir;
     const QString d = dir.path();
     ASSERT_EQ(run(d, {"--plan", "plan.csv", "--graine", "2"}).status, 0);
