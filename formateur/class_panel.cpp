@@ -70,6 +70,7 @@ ClassPanel::ClassPanel(const QString& conninfo, QWidget* parent) : QWidget(paren
                                         "classe, renseignez serveur dans data/classe.ini.")
                        : error;
         auto* message = new QLabel(problem_);
+        message->setTextFormat(Qt::PlainText);  // it may quote classe.ini
         message->setWordWrap(true);
         QFont big = message->font();
         big.setPointSizeF(16);
@@ -91,6 +92,7 @@ ClassPanel::ClassPanel(const QString& conninfo, QWidget* parent) : QWidget(paren
         view_->hide();
         auto* status = new QLabel;
         status->setObjectName("envoi");
+        status->setTextFormat(Qt::PlainText);  // the server's address and its messages
         status->setWordWrap(true);
         status->setAlignment(Qt::AlignTop | Qt::AlignLeft);
         QFont font = status->font();

@@ -20,6 +20,7 @@ ClassTab::ClassTab(const QString& dataFolder, QWidget* parent)
     stagiaire_ = new QLineEdit(settings.stagiaire);
     stagiaire_->setPlaceholderText("nom du stagiaire");
     saved_ = new QLabel;
+    saved_->setTextFormat(Qt::PlainText);  // a failure quotes the path and classe.ini
     row->addWidget(new QLabel("Poste"));
     row->addWidget(poste_, 1);
     row->addWidget(new QLabel("Stagiaire"));

@@ -17,6 +17,8 @@ namespace {
 
 QLabel* label(double points, bool bold) {
     auto* l = new QLabel;
+    // Names and messages come from the stations and the server: shown as typed, never as markup.
+    l->setTextFormat(Qt::PlainText);
     // A long name is cut at the tile's edge rather than widening the tile.
     l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     QFont font = l->font();
@@ -52,7 +54,6 @@ StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     verdict_->setMargin(4);
     // Long texts take a second line rather than being cut at the tile's edge.
     for (QLabel* l : {figures_, best_, presence_, verdict_}) l->setWordWrap(true);
-    for (QLabel* l : {name_, trainee_}) l->setTextFormat(Qt::PlainText);
 
     chart_ = new QCustomPlot;
     chart_->setFixedHeight(64);

@@ -153,9 +153,16 @@ QByteArray csvText(const QStringList& titles, const std::vector<QStringList>& ro
         for (QString& f : fields) {
             bool isNumber = false;
             f.toDouble(&isNumber);
-            if (isNumber && french) f.replace('.', ',');
-            // Names are typed by people: a separator or a quote must not shift the columns.
-            else if (f.contains(separator) || f.contains('"') || f.contains('\n') || f.contains('\r'))
+            if (isNumber) {
+                if (french) f.replace('.', ',');
+                continue;
+            }
+            // A text a spreadsheet would run as a formula keeps a leading apostrophe,
+            // inside quotes: it opens as text. Numbers such as -3.5575 stay numbers.
+            const bool formula = !f.isEmpty() && QStringLiteral("=+-@\t\r").contains(f[0]);
+            if (formula) f.prepend('\'');
+            // Names are typed by people: a separator, a quote or a line break must not shift the columns.
+            if (formula || f.contains(separator) || f.contains('"') || f.contains('\n') || f.contains('\r'))
                 f = '"' + f.replace('"', "\"\"") + '"';
         }
         return fields.join(separator).toUtf8() + '\n';

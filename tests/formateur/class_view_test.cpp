@@ -176,6 +176,22 @@ TEST(ClassPanelTest, AServerThatDoesNotAnswerNeverHoldsTheWindow) {
     EXPECT_TRUE(panel.view()->findChild<QLabel*>("problem")->isVisibleTo(&panel));
 }
 
+// classe.ini's server and the server's own messages are shown as they are
+// written, never as markup: a tag stays visible, as typed.
+TEST(ClassPanelTest, TextsFromClasseIniAndTheServerAreShownAsPlainText) {
+    for (const QString conninfo : {QStringLiteral("<i>salle-b</i>"),
+                                   QStringLiteral("host=127.0.0.1 port=1 dbname=<b>pliage</b> user=formateur")}) {
+        ClassPanel panel(conninfo);
+        int quoting = 0;
+        for (const QLabel* label : panel.findChildren<QLabel*>())
+            if (label->text().contains("</")) {
+                ++quoting;
+                EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+            }
+        EXPECT_GT(quoting, 0) << conninfo.toStdString();
+    }
+}
+
 class ClassServerTest : public ::testing::Test {
 protected:
     // One server for the suite; each test starts from an empty table.

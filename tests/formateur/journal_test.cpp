@@ -97,6 +97,31 @@ TEST(CsvExport, NumbersAsPrintedInBothDialects) {
     EXPECT_EQ(tableCells(trials[1], Scenario{})[1], "non facturé");
 }
 
+// Names typed at a station open in a spreadsheet as text on their own row:
+// never a formula, never a new row; the numbers stay numbers.
+TEST(CsvExport, TypedTextsOpenAsTextOnTheirRow) {
+    Trial t = trialWith(131.4425, 135.0001, 30.4412);
+    t.session = "s1\r\nsuite";
+    t.station = "=HYPERLINK(\"http://x\")";
+    t.trainee = "@SOMME(1)";
+    Trial second = t;
+    second.station = "+33 6";
+    second.trainee = "-Léa";
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeSessionCsv(dir.filePath("s.csv"), {t, second}, Scenario{}));
+    const QByteArray standard = slurp(dir.filePath("s.csv"));
+    EXPECT_EQ(standard.mid(standard.indexOf('\n') + 1).toStdString(),
+              "2024-03-05T09:30:12.345,\"s1\r\nsuite\",8,8,61,34,60,131.4425,135.0001,30.4412,-3.5575,0.0001,0.0012,"
+              "2500,350,2850,1,oui,hors tolérance,\"'=HYPERLINK(\"\"http://x\"\")\",\"'@SOMME(1)\"\n"
+              "2024-03-05T09:30:12.345,\"s1\r\nsuite\",8,8,61,34,60,131.4425,135.0001,30.4412,-3.5575,0.0001,0.0012,"
+              "2500,350,2850,1,oui,hors tolérance,\"'+33 6\",\"'-Léa\"\n");
+    ASSERT_TRUE(writeClassCsv(dir.filePath("c.csv"), {second}, Scenario{}, CsvDialect::French));
+    const QStringList french = QString::fromUtf8(slurp(dir.filePath("c.csv"))).split('\n');
+    ASSERT_EQ(french.size(), 4);
+    EXPECT_EQ(french[1].toStdString(), "\"'+33 6\";\"'-Léa\";0;2024-03-05T09:30:12.345;\"s1\r");
+    EXPECT_TRUE(french[2].startsWith("suite\";8;8;61;34;60;131,4425;135,0001;30,4412;-3,5575;")) << french[2].toStdString();
+}
+
 QString pdfText(const QString& pdf) {
     QProcess text;
     text.start("pdftotext", {"-layout", pdf, "-"});
