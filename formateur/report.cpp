@@ -85,7 +85,7 @@ QString unbreakable(QString text) {
     return text.replace(blank, QStringLiteral("\u00A0"));
 }
 
-QString reportHtml(const SessionReport& r, std::size_t skipped) {
+QString reportHtml(const SessionReport& r) {
     const Scenario& s = r.scenario;
     // Landscape: the chart beside the texts, the table across the page below.
     const QString dates = sessionDates(r.trials);
@@ -101,14 +101,13 @@ QString reportHtml(const SessionReport& r, std::size_t skipped) {
                             dates.isEmpty() ? QString() : "<b>Session " + dates.toHtmlEscaped() + ".</b><br>");
     html += "<p><b>Faisabilité de l'exercice</b><br>" + unbreakable(r.solvability).toHtmlEscaped().replace('\n', "<br>") +
             "</p></td></tr></table>";
-    if (skipped > 0)
-        html += QStringLiteral("<p>(%1 essais antérieurs non reproduits ici : voir le journal CSV.)</p>").arg(skipped);
-    html += "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"1\"><tr>";
+    // The titles' row repeats at the top of every page the trials run onto.
+    html += "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"1\"><thead><tr>";
     for (const QString& title : tableTitles()) html += "<th class=\"cell\">" + title.toHtmlEscaped() + "</th>";
-    html += "</tr>";
-    for (std::size_t i = skipped; i < r.trials.size(); ++i) {
+    html += "</tr></thead>";
+    for (const Trial& trial : r.trials) {
         html += "<tr>";
-        const QStringList cells = tableCells(r.trials[i], s);
+        const QStringList cells = tableCells(trial, s);
         for (int c = 0; c < cells.size(); ++c) {
             // Numbers right-aligned, so that their digits line up.
             const char* align = c <= 1 || c == cells.size() - 1 ? "center" : "right";
@@ -124,25 +123,41 @@ QString reportHtml(const SessionReport& r, std::size_t skipped) {
 
 bool writeReportPdf(const QString& file, const SessionReport& r) {
     QPdfWriter writer(file);
-    setReportPage(writer, "Rapport de session — " + stationAndTrainee(r.trials));
+    const QString title = "Rapport de session — " + stationAndTrainee(r.trials);
+    setReportPage(writer, title);
     // The document lays out in points; it is scaled to the page's pixels.
     const double scale = writer.resolution() / 72.0;
     const QSizeF page = writer.pageLayout().paintRectPixels(writer.resolution()).size() / scale;
+    // Each page ends with a line naming the session, so that a loose page is still told apart.
+    constexpr double kFooter = 14;
+    const QSizeF body(page.width(), page.height() - kFooter);
 
     QTextDocument doc;
     doc.setDefaultFont(QFont("DejaVu Sans", 8));
     doc.setDefaultStyleSheet(".cell { font-size: 6pt; white-space: nowrap; }");
     doc.addResource(QTextDocument::ImageResource, QUrl("chart"), r.chart);
-    doc.setPageSize(page);
-    // One page: the oldest rows give way when the session does not fit.
-    for (std::size_t skipped = 0;; ++skipped) {
-        doc.setHtml(reportHtml(r, skipped));
-        if (doc.pageCount() == 1 || skipped == r.trials.size()) break;
-    }
+    doc.setPageSize(body);
+    doc.setHtml(reportHtml(r));
+    const int pages = doc.pageCount();
+    const QString dates = sessionDates(r.trials);
     QPainter painter;
     if (!painter.begin(&writer)) return false;
-    painter.scale(scale, scale);
-    doc.drawContents(&painter, QRectF(QPointF(0, 0), page));
+    painter.setFont(QFont("DejaVu Sans", 7));
+    painter.setPen(Qt::darkGray);
+    for (int p = 0; p < pages; ++p) {
+        if (p > 0) writer.newPage();
+        painter.save();
+        painter.scale(scale, scale);
+        painter.translate(0, -p * body.height());
+        doc.drawContents(&painter, QRectF(QPointF(0, p * body.height()), body));
+        painter.restore();
+        painter.drawText(QRectF(0, body.height() * scale, page.width() * scale, kFooter * scale),
+                         Qt::AlignRight | Qt::AlignBottom,
+                         QStringLiteral("%1%2 — page %3 sur %4")
+                             .arg(title, dates.isEmpty() ? QString() : ", session " + dates)
+                             .arg(p + 1)
+                             .arg(pages));
+    }
     return painter.end();
 }
 

@@ -1,4 +1,4 @@
-// What the console hands out: a one-page PDF of the session and its journal
+// What the console hands out: a PDF report of the session and its journal
 // as CSV.
 #pragma once
 

@@ -157,6 +157,26 @@ TEST(Reports, NameTheStationTheTraineeAndTheSessionDate) {
     EXPECT_TRUE(session.contains("Rapport de session — Poste 7 — Dubois; \"Léa\"")) << session.toStdString();
     EXPECT_TRUE(session.contains("Session du 5 mars 2024, de 09:30 à 10:09.")) << session.toStdString();
 
+    // A long session's trials all run onto the pages after the first, each
+    // under the titles and naming the session.
+    std::vector<Trial> longer;
+    for (int i = 0; i < 150; ++i) {
+        longer.push_back(longSession[std::size_t(i) % longSession.size()]);
+        longer.back().time = longSession[0].time.addSecs(37 * i);
+    }
+    ASSERT_TRUE(writeReportPdf(dir.filePath("longue.pdf"), {longer, Scenario{}, "Score", "Faisable", chart}));
+    const QStringList sessionPages = pdfText(dir.filePath("longue.pdf")).split('\f', Qt::SkipEmptyParts);
+    ASSERT_GE(sessionPages.size(), 3);
+    for (int p = 0; p < sessionPages.size(); ++p) {
+        const QString page = sessionPages[p].simplified();
+        EXPECT_TRUE(page.contains("Écart A1 Écart A2 Écart H")) << p;
+        EXPECT_TRUE(page.contains(QStringLiteral("Poste 7 — Dubois; \"Léa\", session du 5 mars 2024, de 09:30 à 11:02 "
+                                                 "— page %1 sur %2").arg(p + 1).arg(sessionPages.size())))
+            << page.toStdString();
+    }
+    const QString all = sessionPages.join(' ');
+    for (const Trial& t : longer) EXPECT_TRUE(all.contains(t.time.toString("HH:mm:ss"))) << t.time.toString().toStdString();
+
     // A station's rows run onto a second page, which names it again.
     ASSERT_TRUE(writeClassReportPdf(dir.filePath("classe.pdf"), {{"Poste 7", longSession}, {"Poste 8", shortSession}},
                                     Scenario{}));
