@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
@@ -67,6 +68,7 @@ Trial trial(const QString& station, const QString& session, int count, double of
     t.number = count;
     t.count = count;
     t.time = QDateTime(QDate(2026, 12, 7), QTime(9, minute), Qt::UTC);
+    t.setting = {8, 8, 61, 34, 60};
     t.A1 = 135 + offA1;
     t.A2 = 135;
     t.H = 30.44;
@@ -85,13 +87,15 @@ TEST(ClassRanking, BudgetThenTrialsThenCostThenCloseness) {
     rows["proche"] = {trial("proche", "a", 1, 1.5, 5000, 1)};
     rows["loin"] = {trial("loin", "a", 1, 4, 10, 1)};
     rows["depensier"] = {trial("depensier", "a", 1, 0, 20000, 1)};
+    // Rows no simulator could make are never ranked.
+    rows["tricheur"] = {trial("tricheur", "a", 1, 0, -1e9, 1), trial("tricheur", "a", 2, std::nan(""), 0, 2)};
     // Its earlier session reached the tolerances, the one under way has not.
     rows["reprise"] = {trial("reprise", "old", 1, 3, 100, 1), trial("reprise", "old", 2, 0, 100, 2),
                        trial("reprise", "new", 1, 2, 50, 21)};
     std::vector<QString> order;
     for (const Standing& s : rankClass(rows, Scenario{}, {"absent", "lent"})) order.push_back(s.station);
     EXPECT_EQ(order,
-              (std::vector<QString>{"econome", "cher", "lent", "depensier", "proche", "reprise", "loin", "absent"}));
+              (std::vector<QString>{"econome", "cher", "lent", "depensier", "proche", "reprise", "loin", "absent", "tricheur"}));
 }
 
 // The console edits the station's name and trainee; the rest of classe.ini stays.
@@ -179,7 +183,7 @@ TEST(ClassPanelTest, AServerThatDoesNotAnswerNeverHoldsTheWindow) {
 // classe.ini's server and the server's own messages are shown as they are
 // written, never as markup: a tag stays visible, as typed.
 TEST(ClassPanelTest, TextsFromClasseIniAndTheServerAreShownAsPlainText) {
-    for (const QString conninfo : {QStringLiteral("<i>salle-b</i>"),
+    for (const QString& conninfo : {QStringLiteral("<i>salle-b</i>"),
                                    QStringLiteral("host=127.0.0.1 port=1 dbname=<b>pliage</b> user=formateur")}) {
         ClassPanel panel(conninfo);
         int quoting = 0;
