@@ -350,17 +350,29 @@ QString addStationRole(const QString& conninfo, const QString& name, bool* ok) {
     return result;
 }
 
+QString nameProblem(const QString& value, const QString& what) {
+    // Control characters, and the marks that turn text around: two names
+    // that look alike on a tile must be the same name.
+    const bool hidden = std::any_of(value.begin(), value.end(), [](QChar c) {
+        return c.category() == QChar::Other_Control || c.category() == QChar::Other_Format;
+    });
+    if (value.size() > kMaxStationName || hidden || value != value.trimmed())
+        return QStringLiteral("Le %1 « %2 » ne convient pas : au plus %3 caractères, sans caractère invisible ni blanc "
+                              "au début ou à la fin.")
+            .arg(what, value.left(40).replace(QRegularExpression("[\\p{Cc}\\p{Cf}]"), "?"))
+            .arg(kMaxStationName);
+    return {};
+}
+
 std::optional<QStringList> rosterFromText(const QString& text, QString* error) {
     QStringList names;
     const QStringList lines = text.split('\n');
     for (int i = 0; i < lines.size(); ++i) {
         const QString name = lines[i].trimmed();
         if (name.isEmpty() || names.contains(name)) continue;
-        const bool control = std::any_of(name.begin(), name.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
-        if (name.size() > kMaxStationName || control) {
-            *error = QStringLiteral("Ligne %1 : « %2 » ne peut pas être un nom de poste (au plus %3 caractères, "
-                                    "sans caractère de contrôle).")
-                         .arg(i + 1).arg(name.left(40)).arg(kMaxStationName);
+        const QString problem = nameProblem(name, QStringLiteral("nom de poste"));
+        if (!problem.isEmpty()) {
+            *error = QStringLiteral("Ligne %1 : %2").arg(i + 1).arg(problem);
             return std::nullopt;
         }
         names << name;
@@ -385,10 +397,13 @@ bool setClassRoster(QSqlDatabase& db, const QStringList& names, QString* error) 
     return q.exec("COMMIT") || fail(q);
 }
 
-bool sendRows(QSqlDatabase& db, const std::vector<JournalEntry>& rows, QString* error) {
+bool sendRows(QSqlDatabase& db, const std::vector<JournalEntry>& rows, QString* error, bool* refusedForGood) {
     QSqlQuery q(db);
     auto fail = [&](const QSqlQuery& failed) {
         *error = sqlErrorText(failed.lastError());
+        // Data exceptions and broken constraints: the values themselves.
+        const QString state = failed.lastError().nativeErrorCode();
+        if (refusedForGood) *refusedForGood = state.startsWith("22") || state.startsWith("23");
         q.exec("ROLLBACK");
         return false;
     };

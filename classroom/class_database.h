@@ -59,5 +59,11 @@ std::optional<QStringList> rosterFromText(const QString& text, QString* error);
 bool setClassRoster(QSqlDatabase& db, const QStringList& names, QString* error);
 
 // Sends the rows in one transaction, in order; rows the database already
-// has are left as they are, so a retry never duplicates.
-bool sendRows(QSqlDatabase& db, const std::vector<JournalEntry>& rows, QString* error);
+// has are left as they are, so a retry never duplicates. refusedForGood: the
+// server refused a row's values, which sending again will not change.
+bool sendRows(QSqlDatabase& db, const std::vector<JournalEntry>& rows, QString* error, bool* refusedForGood = nullptr);
+
+// Why a station's or a trainee's name cannot be one (what: « poste »,
+// « stagiaire »), empty when it can: at most kMaxStationName characters, no
+// control character, no direction mark, no blank at either end.
+QString nameProblem(const QString& value, const QString& what);

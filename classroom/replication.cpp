@@ -65,24 +65,57 @@ private:
             }
             owner_.setCancel(cancelHandle(db));
         }
+        // A name the class would refuse is mended on the station first; its rows wait meanwhile.
+        const StationSettings settings = StationSettings::load(owner_.settingsPath_);
+        for (const auto& [value, what] : {std::pair(settings.poste, "poste"), std::pair(settings.stagiaire, "stagiaire")})
+            if (const QString problem = nameProblem(value, what); !problem.isEmpty()) {
+                report(false, problem + QStringLiteral(" Corrigez-le dans l'onglet « Classe » de la console : les "
+                                                       "essais attendent ici."));
+                return retryLater();
+            }
+        QString setAside;
         for (;;) {
             if (owner_.stopping_) return;
             const auto rows = journal_.unsent(kBatch, &error);
             if (!rows) return retryLater();  // the journal is busy: later
             if (rows->empty()) break;
-            if (!sendRows(db, *rows, &error)) {
+            bool refused = false;
+            if (sendRows(db, *rows, &error, &refused)) {
+                // Should the mark be lost, the rows are sent again, and the
+                // class database keeps the copy it has.
+                journal_.markSent(*rows, &error);
+                continue;
+            }
+            if (!refused || !sendOneByOne(db, *rows, &setAside)) {
                 disconnect();
                 report(false, QStringLiteral("Le serveur de classe %1 n'a pas pris les essais : %2").arg(server_->label(), error));
                 return retryLater();
             }
-            // Should the mark be lost, the rows are sent again, and the
-            // class database keeps the copy it has.
-            journal_.markSent(*rows, &error);
         }
         signOfLife(db, !owner_.finishing_);
-        report(true, {});
+        report(true, setAside);
         retryMs_ = 0;
         timer_.start(kIdlePollMs);
+    }
+
+    // A row whose values the server refuses for good would hold every later
+    // row: the rows go one at a time, and the refused ones are set aside in
+    // the journal. False when a row could not be sent for another reason.
+    bool sendOneByOne(QSqlDatabase& db, const std::vector<JournalEntry>& rows, QString* setAside) {
+        for (const JournalEntry& entry : rows) {
+            QString error;
+            bool refused = false;
+            if (sendRows(db, {entry}, &error, &refused)) {
+                journal_.markSent({entry}, &error);
+            } else if (refused && journal_.markSetAside(entry, &error)) {
+                *setAside = QStringLiteral("L'essai n° %1 de la session du %2 est gardé sur ce poste, non envoyé : %3")
+                                .arg(entry.row.numero)
+                                .arg(entry.row.heure.left(10), error);
+            } else {
+                return false;
+            }
+        }
+        return true;
     }
 
     // A class database without signs of life (an older one) refuses it: the rows are what matters.

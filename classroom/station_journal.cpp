@@ -302,6 +302,15 @@ bool StationJournal::markSent(const std::vector<JournalEntry>& sent, QString* er
     return true;
 }
 
+bool StationJournal::markSetAside(const JournalEntry& refused, QString* error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare("UPDATE essais SET envoye = 2 WHERE rowid = ?");
+    q.addBindValue(refused.id);
+    if (q.exec()) return true;
+    *error = describe(path_, q.lastError());
+    return false;
+}
+
 bool StationJournal::writeReplicationStatus(bool reachable, const QString& message, QString* error) {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.prepare("INSERT INTO replication (id, joignable, message, heure) VALUES (1, ?, ?, ?) "

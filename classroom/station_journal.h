@@ -89,6 +89,8 @@ public:
     // The oldest rows not yet in the class database.
     std::optional<std::vector<JournalEntry>> unsent(int limit, QString* error);
     bool markSent(const std::vector<JournalEntry>& sent, QString* error);
+    // A row the class database refuses for good: kept here, never sent again.
+    bool markSetAside(const JournalEntry& refused, QString* error);
 
     bool writeReplicationStatus(bool reachable, const QString& message, QString* error);
     std::optional<ReplicationStatus> replicationStatus(QString* error);

@@ -4,6 +4,7 @@
 #include "class_database.h"
 #include "classroom_test_support.h"
 #include "postgres_server.h"
+#include "replication.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -265,6 +266,37 @@ TEST_F(ClassDatabase, AStationWithoutItsPasswordKeepsTryingAndSaysWhy) {
     EXPECT_TRUE(eventually([] { return count("poste = 'poste_mdp'") == 1; }));
     EXPECT_EQ(s.finish(), 0);
     qunsetenv("PGPASSFILE");
+}
+
+// A row the server refuses for good is kept on the station, and the rows
+// after it still go; a name typed wrong holds the rows until it is mended.
+TEST_F(ClassDatabase, ARefusedRowIsSetAsideAndABadNameHoldsTheRows) {
+    Workspace w;
+    station(w, "p8");
+    const QString data = QString::fromStdString((w.path() / "data").string());
+    StationJournal journal(data + "/journal.sqlite");
+    QString error;
+    std::vector<JournalRow> rows{entry("p8", 1).row, entry("p8", 2).row, entry("p8", 3).row};
+    rows[1].stagiaire = QString(10'000, 'x');
+    ASSERT_TRUE(journal.open(&error) && journal.append(rows, &error)) << error.toStdString();
+    auto status = [&] { return journal.replicationStatus(&error).value_or(ReplicationStatus{}); };
+    {
+        Replication worker(journal.path(), QString::fromStdString(server->conninfo("classe", "p8")),
+                           data + "/classe.ini", "installation");
+        worker.start();
+        EXPECT_TRUE(eventually([&] { return count("poste = 'p8'") == 2 && status().pending == 0; }));
+        EXPECT_TRUE(status().message.startsWith("L'essai n° 2 de la session du 2026-12-07 est gardé sur ce poste"))
+            << status().message.toStdString();
+
+        w.write("data/classe.ini", "[classe]\nposte=p8\nstagiaire=\u202eLéa\nserveur=" +
+                                       server->conninfo("classe", "p8") + "\n");
+        ASSERT_TRUE(journal.append({entry("p8", 4).row}, &error));
+        worker.rowsAppended();
+        EXPECT_TRUE(eventually([&] { return status().message.contains("ne convient pas"); }))
+            << status().message.toStdString();
+        EXPECT_EQ(status().pending, 1);
+    }
+    EXPECT_EQ(count("poste = 'p8'"), 2);
 }
 
 TEST_F(ClassDatabase, ASlowServerDoesNotHoldTheTrial) {
