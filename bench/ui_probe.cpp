@@ -345,7 +345,7 @@ int main(int argc, char** argv) {
         if (argc == 5) {
             const auto ini = folder.path() / facts::kDataFolder / facts::kStationSettingsFile;
             QString error;
-            if (!StationSettings{"banc", "", argv[4]}.save(QString::fromStdString(ini.string()), &error))
+            if (!StationSettings{"banc", "", argv[4], {}}.save(QString::fromStdString(ini.string()), &error))
                 fail(error.toStdString());
         }
         session.moves = count(argv[2]);

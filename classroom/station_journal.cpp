@@ -1,5 +1,7 @@
 #include "station_journal.h"
 
+#include "file_safety.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -147,6 +149,17 @@ void StationJournal::close() {
 
 bool StationJournal::open(QString* error, const QString& importPoste, bool durable) {
     close();
+    // SQLite follows links: through another user's, the journal would be
+    // written, or made, wherever that user chose.
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::string target;
+        const auto followed = file_safety::followOwnLinks(QFile::encodeName(path_ + suffix).toStdString(), target);
+        if (!followed.ok()) {
+            *error = QStringLiteral("Journal %1 : %2").arg(QDir::toNativeSeparators(path_),
+                                                          QString::fromStdString(followed.error));
+            return false;
+        }
+    }
     for (int attempt = 0; attempt < 2; ++attempt) {
         bool ready = false;
         QSqlError failure;

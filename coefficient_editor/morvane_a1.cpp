@@ -4,6 +4,7 @@
 #include "file_safety.h"
 #include "graphics.h"
 #include "window_position.h"
+#include "working_folder_lock.h"
 
 #include <algorithm>
 #include <array>
@@ -93,6 +94,7 @@ void showMessage(const mxArray& text, const mxArray& position) {
 
 void buildWindow() {
     const Constants& K = k.get();
+    if (const std::string refused = foreignWorkingFolder(); !refused.empty()) mlfError(refused);
     // What an interrupted save of this model left behind, beside the file and its history.
     const std::string poly = facts::kCoefficientFolder;
     for (const std::string& folder : {poly, poly + "/" + file_safety::kHistoryFolder})

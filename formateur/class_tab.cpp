@@ -19,7 +19,7 @@ ClassTab::ClassTab(const QString& dataFolder, QWidget* parent)
     poste_ = new QLineEdit(settings.poste);
     stagiaire_ = new QLineEdit(settings.stagiaire);
     stagiaire_->setPlaceholderText("nom du stagiaire");
-    saved_ = new QLabel;
+    saved_ = new QLabel(settings.problem);
     saved_->setTextFormat(Qt::PlainText);  // a failure quotes the path and classe.ini
     row->addWidget(new QLabel("Poste"));
     row->addWidget(poste_, 1);

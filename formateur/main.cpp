@@ -5,10 +5,12 @@
 #include "errors.h"
 #include "facts.h"
 #include "host.h"
+#include "working_folder_lock.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QMessageBox>
 
 #include <clocale>
 #include <cstdio>
@@ -69,6 +71,14 @@ int main(int argc, char* argv[]) {
     }
     if (parser.isSet(postes)) return runRosterCommand(classServer(), mclPathOption(parser, postes));
 
+    // What it writes in data/ (the scenario, classe.ini) must stay in this folder.
+    if (const std::string refused = foreignWorkingFolder(); !refused.empty()) {
+        std::fprintf(stderr, "%s\n", refused.c_str());
+        if (!parser.isSet(report) && !parser.isSet(csv) && !parser.isSet(csvFrench) && !parser.isSet(optimum) &&
+            !parser.isSet(snapshot))
+            QMessageBox::critical(nullptr, "Console du formateur", QString::fromStdString(refused));
+        return 1;
+    }
     initializeSimulatorModules();
     if (parser.isSet(classe))
         return runClassCommand({classServer(),

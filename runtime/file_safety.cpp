@@ -66,39 +66,14 @@ bool writeAll(int fd, const std::string& content) {
 
 bool notPermitted(int error) { return error == EACCES || error == EPERM || error == EROFS; }
 
-// The file a write to path reaches: path itself, or the end of a chain of
-// links that all belong to the running user (the rule Linux applies to links
-// in shared sticky folders). Only regular files, present or not, are written.
+// The file a write to path reaches, when it is a regular file or missing.
 WriteResult resolveWriteTarget(const std::string& path, std::string& target) {
-    std::string current = path;
-    for (int hop = 0; hop < 40; ++hop) {
-        struct stat st {};
-        if (::lstat(current.c_str(), &st) != 0) {
-            if (errno == ENOENT) {
-                target = current;
-                return result(WriteStatus::Written);
-            }
-            return result(notPermitted(errno) ? WriteStatus::NotPermitted : WriteStatus::Failed,
-                          "Le fichier " + inQuotes(current) + " est inaccessible : " + std::strerror(errno) + ".");
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            if (!S_ISREG(st.st_mode))
-                return result(WriteStatus::Refused, inQuotes(current) + " est " + kindOf(st.st_mode) +
-                                                        ", pas un fichier ordinaire : il n'est pas écrit.");
-            target = current;
-            return result(WriteStatus::Written);
-        }
-        if (st.st_uid != ::geteuid())
-            return result(WriteStatus::Refused,
-                          inQuotes(current) + " est un lien symbolique qui appartient à un autre utilisateur : "
-                                            "le programme n'écrit pas à travers lui. Supprimez ce lien.");
-        std::error_code ec;
-        fs::path link = fs::read_symlink(current, ec);
-        if (ec)
-            return result(WriteStatus::Failed, "Le lien " + inQuotes(current) + " est illisible : " + ec.message() + ".");
-        current = link.is_absolute() ? link.string() : (fs::path(folderOf(current)) / link).string();
-    }
-    return result(WriteStatus::Refused, inQuotes(path) + " passe par trop de liens symboliques : il n'est pas écrit.");
+    WriteResult followed = followOwnLinks(path, target);
+    struct stat st {};
+    if (followed.ok() && ::lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return result(WriteStatus::Refused,
+                      inQuotes(target) + " est " + kindOf(st.st_mode) + ", pas un fichier ordinaire : il n'est pas écrit.");
+    return followed;
 }
 
 // A temporary beside the target, created exclusively and held under an flock
@@ -211,6 +186,32 @@ WriteResult historyFolder(const std::string& polyFolder, std::string& folder) {
 }
 
 }  // namespace
+
+// Follows links as Linux does in shared sticky folders: only those that
+// belong to the running user.
+WriteResult followOwnLinks(const std::string& path, std::string& target) {
+    std::string current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 && errno != ENOENT)
+            return result(notPermitted(errno) ? WriteStatus::NotPermitted : WriteStatus::Failed,
+                          "Le fichier " + inQuotes(current) + " est inaccessible : " + std::strerror(errno) + ".");
+        if (!S_ISLNK(st.st_mode)) {
+            target = current;
+            return result(WriteStatus::Written);
+        }
+        if (st.st_uid != ::geteuid())
+            return result(WriteStatus::Refused,
+                          inQuotes(current) + " est un lien symbolique qui appartient à un autre utilisateur : "
+                                            "le programme n'écrit pas à travers lui. Supprimez ce lien.");
+        std::error_code ec;
+        fs::path link = fs::read_symlink(current, ec);
+        if (ec)
+            return result(WriteStatus::Failed, "Le lien " + inQuotes(current) + " est illisible : " + ec.message() + ".");
+        current = link.is_absolute() ? link.string() : (fs::path(folderOf(current)) / link).string();
+    }
+    return result(WriteStatus::Refused, inQuotes(path) + " passe par trop de liens symboliques : il n'est pas écrit.");
+}
 
 void removeStaleTemporaries(const std::string& folder, const std::string& name) {
     static std::mutex mutex;

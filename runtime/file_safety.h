@@ -42,6 +42,12 @@ struct WriteResult {
     bool ok() const { return status == WriteStatus::Written; }
 };
 
+// Where a write to path lands: path itself (a file or a folder, there or not),
+// or the end of a chain of symbolic links that all belong to the running user.
+// A link of another user on the way is Refused, with a message naming it: what
+// is written there would go wherever that user chose.
+WriteResult followOwnLinks(const std::string& path, std::string& target);
+
 // A file replaced in one step: the new content goes to a temporary created
 // exclusively beside the target (held under an flock while it lives), and
 // takes the target's place at commit(). The replaced file's mode and group are

@@ -260,6 +260,7 @@ void requireWorkingFolders() {
                      std::filesystem::current_path().string() +
                      " ». Lancez le simulateur dans un dossier qui contient « data » et « poly ».");
     }
+    if (const std::string refused = foreignWorkingFolder(); !refused.empty()) mlfError(refused);
 }
 
 void openWindow() {

@@ -70,6 +70,7 @@ private:
     void run() {
         StationJournal journal(journalPath_);
         StationSettings settings = StationSettings::load(iniPath_);
+        if (!settings.problem.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(settings.problem));
         const QString installation = installationId(installationPath_);
         QString error;
         if (!journal.open(&error, settings.poste)) noteFailure(error);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -39,14 +40,32 @@ std::string holderOf(int fd) {
 
 }  // namespace
 
+std::string foreignWorkingFolder() {
+    for (const char* folder : {facts::kDataFolder, facts::kCoefficientFolder}) {
+        std::error_code ec;
+        std::string target;
+        const auto followed = file_safety::followOwnLinks((std::filesystem::current_path(ec) / folder).string(), target);
+        if (followed.status == file_safety::WriteStatus::Refused) return followed.error;
+    }
+    return {};
+}
+
 void holdWorkingFolder() {
     std::error_code ec;
     std::string folder = std::filesystem::canonical(facts::kDataFolder, ec).string();
     if (ec || folder == held().folder) return;
     std::string path = folder + "/" + kLockFile;
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // O_NONBLOCK: a pipe planted in its place does not wait for a writer.
+    const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | flags, 0666);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_RDONLY | flags);
     if (fd < 0) return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        mlfError("« " + path + " » n'est pas un fichier ordinaire : le simulateur ne peut pas y prendre sa place. "
+                 "Supprimez-le, puis relancez le simulateur.");
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         std::string holder = holderOf(fd);
         ::close(fd);
