@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -194,7 +196,14 @@ void ConsoleWindow::showProblem(const QString& message) { statusBar()->showMessa
 bool ConsoleWindow::exportReport(const QString& pdfFile) {
     SessionReport report{session_->trials(), scenario_, scoreText(), solvability_,
                          session_->chartImage(340, 230, 4.0)};  // its size on the page, in points
-    return writeReportPdf(pdfFile, report);
+    // Laid out in a private folder first, then written whole like every export;
+    // the PDF writer does not tell a failed write: an empty draft is one.
+    QTemporaryDir laidOut;
+    const QString draft = laidOut.filePath("rapport.pdf");
+    QFile pdf(draft);
+    if (!laidOut.isValid() || !writeReportPdf(draft, report) || !pdf.open(QIODevice::ReadOnly)) return false;
+    const QByteArray text = pdf.readAll();
+    return !text.isEmpty() && saveWhole(pdfFile, text);
 }
 
 bool ConsoleWindow::exportJournal(const QString& csvFile, CsvDialect dialect) {

@@ -1,14 +1,17 @@
 #include "report.h"
 
+#include "file_safety.h"
+
+#include <QFile>
 #include <QLocale>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTextDocument>
 #include <QUrl>
 
 #include <algorithm>
+#include <cstdio>
 
 QString exerciseText(const Scenario& s) {
     return QStringLiteral("Cible : A1 = 135°, A2 = 135°, H = 30,44 mm. Tolérances : ±%1°, ±%2°, ±%3 mm. Budget : %4")
@@ -56,8 +59,9 @@ void setReportPage(QPdfWriter& writer, const QString& title) {
 }
 
 bool saveWhole(const QString& file, const QByteArray& text) {
-    QSaveFile out(file);
-    return out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit();
+    const auto written = file_safety::replaceFile(QFile::encodeName(file).toStdString(), text.toStdString());
+    if (!written.ok()) std::fprintf(stderr, "%s\n", written.error.c_str());
+    return written.ok();
 }
 
 QStringList tableTitles() {

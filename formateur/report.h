@@ -42,7 +42,9 @@ QString sessionDates(const std::vector<Trial>& session);
 QString frenchTime(const QDateTime& time);
 // The reports' page: A4 landscape, 12 mm margins, 200 dots an inch.
 void setReportPage(QPdfWriter& writer, const QString& title);
-// Writes the whole text or leaves the file as it was.
+// Writes the whole text or leaves the file as it was, as file_safety replaces
+// a file: never through another user's link. Why it failed goes to standard
+// error, in French.
 bool saveWhole(const QString& file, const QByteArray& text);
 
 // Column titles and cell texts shared by the window's table and the report.

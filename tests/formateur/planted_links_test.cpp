@@ -144,7 +144,22 @@ TEST(PlantedLinks, StationSettingsJournalAndExportsStayInTheTrainersFolder) {
     EXPECT_TRUE(fs::is_empty(trainee.path()));
     fs::remove(w.path() / "data/classe.ini");
 
+    // Exports: never through the trainee's link, and a failed write is a failure.
     const std::string console = "'" FORMATEUR_PROGRAM "'";
+    for (const char* planted : {"rapport.pdf", "journal.csv"})
+        fs::create_symlink(w.path() / "trainer.profile", w.path() / planted);
+    ScriptRun exported = runAsNobody(w.path(), console + " --report rapport.pdf --csv journal.csv");
+    EXPECT_EQ(exported.status, 1) << exported.out;
+    EXPECT_NE(exported.out.find("rapport.pdf » est un lien symbolique qui appartient à un autre utilisateur"),
+              std::string::npos)
+        << exported.out;
+    EXPECT_EQ(w.read("trainer.profile"), profileText);
+    ScriptRun full = runAsNobody(w.path(), "trap '' XFSZ; ulimit -f 0; exec " + console + " --report plein.pdf");
+    EXPECT_EQ(full.status, 1) << full.out;
+    full = runAsNobody(w.path(), "trap '' XFSZ; ulimit -f 0; exec " + console + " --csv-fr plein.csv");
+    EXPECT_EQ(full.status, 1) << full.out;
+    EXPECT_NE(full.out.find("plein.csv » n'a pas pu être écrit"), std::string::npos) << full.out;
+
     // A pipe as the simulator's lock, which nobody may open to write: refused at once.
     fs::remove(w.path() / "data/simulateur.lock");
     ASSERT_EQ(::mkfifo((w.path() / "data/simulateur.lock").c_str(), 0644), 0);
