@@ -1,5 +1,6 @@
 #include "class_tab.h"
 
+#include "class_database.h"
 #include "class_panel.h"
 #include "facts.h"
 #include "station_settings.h"
@@ -43,8 +44,14 @@ bool ClassTab::saveStation() {
         saved_->setText("Le nom du poste ne peut pas être vide.");
         return false;
     }
+    const QString stagiaire = stagiaire_->text().trimmed();
+    for (const auto& [value, what] : {std::pair(poste, "poste"), std::pair(stagiaire, "stagiaire")})
+        if (const QString problem = nameProblem(value, what); !problem.isEmpty()) {
+            saved_->setText(problem);
+            return false;
+        }
     settings.poste = poste;
-    settings.stagiaire = stagiaire_->text().trimmed();
+    settings.stagiaire = stagiaire;
     QString error;
     if (!settings.save(iniPath_, &error)) {
         saved_->setText(error);

@@ -48,6 +48,7 @@ expect 0 console.png -- "$console" --snapshot console.png --taille 1024x768 --on
 expect 1 -- "$console" --init-classe "$nowhere"
 printf "P1\nP2\n" >postes.txt
 expect 1 -- "$console" --postes postes.txt --serveur "$nowhere"
+expect 1 -- "$console" --ajouter-poste poste-1 --serveur "$nowhere"
 expect 1 -- "$console" --classe --serveur "$nowhere" --report classe.pdf
 expect 1 -- "$console" --classe --serveur "$nowhere" --csv classe.csv
 expect 1 -- "$console" --classe --serveur "$nowhere" --csv-fr classe-fr.csv

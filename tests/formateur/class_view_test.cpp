@@ -121,6 +121,11 @@ TEST(ClassTabTest, EditsPosteAndStagiaireKeepingTheRest) {
     EXPECT_EQ(saved.serveur, "host=salle-b dbname=pliage");
     EXPECT_EQ(QSettings(ini, QSettings::IniFormat).value("salle/projecteur").toString(), "1280x800");
 
+    // A name with a mark that turns text around would make two tiles look alike.
+    fields[1]->setText(QStringLiteral("Dupont\u202e, Jo"));
+    EXPECT_FALSE(tab.saveStation());
+    EXPECT_EQ(StationSettings::load(ini).stagiaire, "Dupont, Jo");
+
     // A station needs a name: a blank one is refused and the saved one comes back.
     fields[0]->setText("  ");
     EXPECT_FALSE(tab.saveStation());
