@@ -338,7 +338,7 @@ QString addStationRole(const QString& conninfo, const QString& name, bool* ok) {
                 result = QStringLiteral("%1 le poste « %2 ». Sur ce poste :\n"
                                         "  dans ~/.pgpass (chmod 600) :\n    %3:%4:%5:%2:%6\n"
                                         "  dans data/classe.ini, section [classe] :\n    poste=%2\n"
-                                        "    serveur=host=%3 port=%4 dbname=%5 user=%2 sslmode=verify-full\n")
+                                        "    serveur=host=%3 port=%4 dbname=%5 user=%2\n")
                              .arg(known ? QStringLiteral("Nouveau mot de passe pour") : QStringLiteral("Ajouté :"),
                                   name, host)
                              .arg(port)
