@@ -250,7 +250,10 @@ ClassFeed::ClassFeed(const ClassServer& server, QObject* parent)
         emit problem(message);
     });
     connect(reader_, &ClassFeedReader::sendOnly, this, &ClassFeed::sendOnly);
-    connect(reader_, &ClassFeedReader::firstRead, this, [this] { firstReadDone_ = true; });
+    connect(reader_, &ClassFeedReader::firstRead, this, [this] {
+        firstReadDone_ = true;
+        emit firstReadEnded();
+    });
     thread_.start();
 }
 

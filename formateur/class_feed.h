@@ -53,6 +53,7 @@ public:
     // Every row: by station, then in the order the rows were made.
     std::vector<Trial> allRows() const;
     bool notificationsWork() const { return subscribed_; }
+    bool firstReadDone() const { return firstReadDone_; }
     // Why the database cannot be read now; empty when it can.
     const QString& lastProblem() const { return lastProblem_; }
 
@@ -66,6 +67,7 @@ public:
 signals:
     void changed(const QString& station);
     void presenceChanged();
+    void firstReadEnded();
     // The connection may send rows but not read them: a station's, not the trainer's.
     void sendOnly();
     // A message when the database cannot be read; empty when it can again.

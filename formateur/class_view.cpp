@@ -203,6 +203,7 @@ ClassView::ClassView(ClassFeed* feed, const QString& source, QWidget* parent)
 
     connect(feed_, &ClassFeed::changed, this, &ClassView::scheduleRefresh);
     connect(feed_, &ClassFeed::presenceChanged, this, &ClassView::scheduleRefresh);
+    connect(feed_, &ClassFeed::firstReadEnded, this, &ClassView::scheduleRefresh);
     connect(feed_, &ClassFeed::problem, this, &ClassView::showProblem);
     showProblem(feed_->lastProblem());
     refresh();
@@ -257,9 +258,10 @@ QStringList sharedNames(const std::vector<Standing>& ranking, const std::vector<
 void ClassView::refresh() {
     refreshDue_ = false;
     ranking_ = rankClass(feed_->stations(), scenario_, feed_->roster());
-    header_->setText(QStringLiteral("Classe : %1 poste%2 — tolérances ±%3°, ±%4°, ±%5 mm, budget %6 €")
-                         .arg(ranking_.size())
-                         .arg(ranking_.size() > 1 ? "s" : "")
+    const QString count = feed_->firstReadDone() ? QStringLiteral("%1 poste%2").arg(ranking_.size()).arg(ranking_.size() > 1 ? "s" : "")
+                                                 : QStringLiteral("lecture de la base…");
+    header_->setText(QStringLiteral("Classe : %1 — tolérances ±%2°, ±%3°, ±%4 mm, budget %5 €")
+                         .arg(count)
                          .arg(fr(scenario_.toleranceA1, 2), fr(scenario_.toleranceA2, 2),
                               fr(scenario_.toleranceH, 2), fr(scenario_.budget, 0)));
     QStringList warnings;

@@ -1,5 +1,6 @@
 // The trainer's console, started in the simulator's working folder.
 #include "class_database.h"
+#include "class_feed.h"
 #include "class_panel.h"
 #include "console_window.h"
 #include "errors.h"
@@ -120,6 +121,9 @@ int main(int argc, char* argv[]) {
         window.resize(width, height);
         window.show();
         QCoreApplication::processEvents();
+        // The class tab shows what its database holds, not a view still connecting.
+        for (ClassPanel* panel : window.findChildren<ClassPanel*>())
+            if (panel->feed() && panel->feed()->waitForFirstRead()) QCoreApplication::processEvents();
         return window.grab().save(mclPathOption(parser, snapshot)) ? 0 : 1;
     }
     window.show();
