@@ -147,6 +147,7 @@ private:
     // Keeps what was found in the journal for the console, when it changed.
     void report(bool reachable, const QString& message) {
         if (reported_ && reported_->first == reachable && reported_->second == message) return;
+        emit owner_.statusChanged(reachable, message);
         QString error;
         if (journal_.isOpen() && journal_.writeReplicationStatus(reachable, message, &error))
             reported_ = std::make_pair(reachable, message);

@@ -42,6 +42,9 @@ public:
 
 signals:
     void appended();
+    // What the worker found when it changed: whether the class database took
+    // the rows, and why not. From the worker's thread.
+    void statusChanged(bool reachable, const QString& message);
 
 protected:
     void run() override;

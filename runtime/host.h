@@ -23,6 +23,11 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int reserved, const m
 // like the rest of the programs; once the application object exists.
 void mclUseFrenchQtTexts();
 
+// A line of news along the bottom of the program's window, outside its
+// figure (what the program does in the background, such as sending its
+// trials to the class); an empty text takes it away. From the window's thread.
+void mclShowNote(const QString& text);
+
 // ---- the command line --------------------------------------------------------------
 // A launcher starts its program in the user's working folder; it tells it in
 // the environment what the user typed and in which folder.

@@ -2,6 +2,7 @@
 
 #include "facts.h"
 #include "file_safety.h"
+#include "host.h"
 #include "main.h"
 #include "replication.h"
 #include "station_journal.h"
@@ -77,6 +78,16 @@ private:
         std::unique_ptr<Replication> replication;
         if (!settings.serveur.isEmpty()) {
             replication = std::make_unique<Replication>(journal.path(), settings.serveur, iniPath_, installation);
+            // What the worker finds shows along the window's bottom: a
+            // trainee sees at once that the class does not get the trials.
+            QObject::connect(
+                replication.get(), &Replication::statusChanged, &notes_,
+                [](bool reachable, const QString& message) {
+                    mclShowNote(message.isEmpty() ? QString()
+                                : reachable ? QStringLiteral("Classe : %1").arg(message)
+                                            : QStringLiteral("Classe : les essais attendent sur ce poste. %1").arg(message));
+                },
+                Qt::QueuedConnection);
             replication->start();
         }
         {
@@ -137,6 +148,7 @@ private:
     std::condition_variable wake_;
     std::vector<JournalRow> queued_;
     bool opened_ = false, ending_ = false;
+    QObject notes_;       // in the window's thread, for the worker's findings
     std::thread thread_;  // last: it starts once the rest is ready
 };
 

@@ -6,6 +6,8 @@
 #include "postgres_server.h"
 #include "replication.h"
 
+#include <QColor>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -261,9 +263,18 @@ TEST_F(ClassDatabase, AStationWithoutItsPasswordKeepsTryingAndSaysWhy) {
         auto status = journal.replicationStatus(&error);
         return status && status->known && status->message.contains("aucun mot de passe");
     })) << journal.replicationStatus(&error)->message.toStdString();
+    // The trainee sees it along the bottom of the simulator's window, and sees it go.
+    const std::string picture = (w.path() / "fenetre.png").string();
+    auto noteShown = [&] {
+        s.step("snapshot " + picture + "\n");
+        const QImage image(QString::fromStdString(picture));
+        return image.pixel(5, image.height() - 3) == QColor("#fff4d6").rgb();
+    };
+    EXPECT_TRUE(eventually(noteShown));
     w.write("pgpass", "127.0.0.1:" + std::to_string(server->port()) + ":classe:poste_mdp:secret\n");
     std::filesystem::permissions(passfile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_TRUE(eventually([] { return count("poste = 'poste_mdp'") == 1; }));
+    EXPECT_TRUE(eventually([&] { return !noteShown(); }));
     EXPECT_EQ(s.finish(), 0);
     qunsetenv("PGPASSFILE");
 }

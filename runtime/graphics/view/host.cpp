@@ -2,6 +2,7 @@
 #include "host.h"
 
 #include "errors.h"
+#include "figure_window.h"
 #include "host_options.h"
 #include "qt_text.h"
 #include "qt_view.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -158,6 +160,27 @@ int saveSnapshot(QApplication& app, const QtView& view, const std::string& file)
 }
 
 }  // namespace
+
+void mclShowNote(const QString& text) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* window = dynamic_cast<FigureWindow*>(top);
+        if (!window) continue;
+        auto* note = window->findChild<QLabel*>("note", Qt::FindDirectChildrenOnly);
+        if (!note) {
+            note = new QLabel(window);
+            note->setObjectName("note");
+            note->setTextFormat(Qt::PlainText);
+            note->setWordWrap(true);
+            note->setStyleSheet("background: #fff4d6; color: #4a3000; border-top: 1px solid #e0b84c; padding: 2px 6px;");
+        }
+        note->setText(text);
+        const int height = note->heightForWidth(window->width());
+        note->setGeometry(0, window->height() - height, window->width(), height);
+        note->setVisible(!text.isEmpty());
+        note->raise();
+        return;
+    }
+}
 
 void mclUseFrenchQtTexts() {
     static QTranslator translator;  // as long as the application
