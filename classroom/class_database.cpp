@@ -117,6 +117,13 @@ std::optional<ClassServer> ClassServer::parse(const QString& conninfo, QString* 
                                     "retirez-le et mettez-le dans ~/.pgpass (ou le fichier que désigne PGPASSFILE).");
             return std::nullopt;
         }
+        // The address would be reached under another host's name, and the
+        // password kept for that name would go to it.
+        if (key == "hostaddr") {
+            *error = QStringLiteral("La chaîne de connexion au serveur de classe contient « hostaddr » : retirez-le "
+                                    "et nommez le serveur par « host » seul.");
+            return std::nullopt;
+        }
         if (key == "host") {
             s.host = value;
         } else if (key == "dbname") {
