@@ -275,7 +275,7 @@ TEST_F(ClassDatabase, AStationWithoutItsPasswordKeepsTryingAndSaysWhy) {
     std::filesystem::permissions(passfile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_TRUE(eventually([] { return count("poste = 'poste_mdp'") == 1; }));
     EXPECT_TRUE(eventually([&] { return !noteShown(); }));
-    EXPECT_EQ(s.finish(), 0);
+    EXPECT_EQ(s.finish(), 0) << s.errors();
     qunsetenv("PGPASSFILE");
 }
 
