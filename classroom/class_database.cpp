@@ -371,6 +371,11 @@ QString nameProblem(const QString& value, const QString& what) {
     return {};
 }
 
+QString stationNamesProblem(const QString& poste, const QString& stagiaire) {
+    const QString problem = nameProblem(poste, QStringLiteral("poste"));
+    return problem.isEmpty() ? nameProblem(stagiaire, QStringLiteral("stagiaire")) : problem;
+}
+
 std::optional<QStringList> rosterFromText(const QString& text, QString* error) {
     QStringList names;
     const QStringList lines = text.split('\n');

@@ -67,3 +67,5 @@ bool sendRows(QSqlDatabase& db, const std::vector<JournalEntry>& rows, QString* 
 // « stagiaire »), empty when it can: at most kMaxStationName characters, no
 // control character, no direction mark, no blank at either end.
 QString nameProblem(const QString& value, const QString& what);
+// The first problem of a station's name and its trainee's, empty when none.
+QString stationNamesProblem(const QString& poste, const QString& stagiaire);

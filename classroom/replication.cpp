@@ -67,12 +67,11 @@ private:
         }
         // A name the class would refuse is mended on the station first; its rows wait meanwhile.
         const StationSettings settings = StationSettings::load(owner_.settingsPath_);
-        for (const auto& [value, what] : {std::pair(settings.poste, "poste"), std::pair(settings.stagiaire, "stagiaire")})
-            if (const QString problem = nameProblem(value, what); !problem.isEmpty()) {
-                report(false, problem + QStringLiteral(" Corrigez-le dans l'onglet « Classe » de la console : les "
-                                                       "essais attendent ici."));
-                return retryLater();
-            }
+        if (const QString problem = stationNamesProblem(settings.poste, settings.stagiaire); !problem.isEmpty()) {
+            report(false, problem + QStringLiteral(" Corrigez-le dans l'onglet « Classe » de la console : les "
+                                                   "essais attendent ici."));
+            return retryLater();
+        }
         QString setAside;
         for (;;) {
             if (owner_.stopping_) return;
@@ -92,7 +91,7 @@ private:
                 return retryLater();
             }
         }
-        signOfLife(db, !owner_.finishing_);
+        signOfLife(db, settings.poste, !owner_.finishing_);
         report(true, setAside);
         retryMs_ = 0;
         timer_.start(kIdlePollMs);
@@ -119,11 +118,11 @@ private:
     }
 
     // A class database without signs of life (an older one) refuses it: the rows are what matters.
-    void signOfLife(QSqlDatabase& db, bool running) {
+    void signOfLife(QSqlDatabase& db, const QString& poste, bool running) {
         if (running && lastSign_.isValid() && lastSign_.elapsed() < Replication::kSignOfLifeMs) return;
         QSqlQuery q(db);
         q.prepare("SELECT signale_poste(?, ?, ?)");
-        q.addBindValue(StationSettings::load(owner_.settingsPath_).poste);
+        q.addBindValue(poste);
         q.addBindValue(owner_.installation_);
         q.addBindValue(running);
         if (q.exec()) lastSign_.start();

@@ -1,6 +1,7 @@
 #include "class_feed.h"
 
 #include "class_standing.h"
+#include "replication.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -88,7 +89,8 @@ ClassFeedReader::~ClassFeedReader() {
 void ClassFeedReader::start() {
     server_.addConnection(connection_);  // in the thread that uses it
     QString error;
-    if (openDatabase(&error)) {
+    const bool opened = openDatabase(&error);
+    if (opened) {
         QSqlQuery q(QSqlDatabase::database(connection_, false));
         if (q.exec("SELECT has_table_privilege('essais', 'SELECT')") && q.next() && !q.value(0).toBool()) {
             emit sendOnly();
@@ -96,7 +98,7 @@ void ClassFeedReader::start() {
             return;
         }
     }
-    const bool ok = openDatabase(&error) && fetch({}, &error);
+    const bool ok = opened && fetch({}, &error);
     if (ok) readPresence();
     pollTimer_.start(subscribed_ ? ClassFeed::kSafetyPollMs : ClassFeed::kPollMs);
     report(ok ? QString() : error);
@@ -213,7 +215,8 @@ void ClassFeedReader::readPresence() {
     // A class database made before rosters and signs of life has neither: its rows still show.
     if (q.exec("SELECT nom FROM postes ORDER BY nom"))
         while (q.next()) roster << q.value(0).toString();
-    const QString silent = QStringLiteral("now() - vu > interval '%1 seconds'").arg(3 * ClassFeed::kSignOfLifeSeconds);
+    // A station silent for three of its sign-of-life periods cannot reach the server.
+    const QString silent = QStringLiteral("now() - vu > interval '%1 seconds'").arg(3 * Replication::kSignOfLifeMs / 1000);
     if (q.exec(QStringLiteral("SELECT poste, installation, ouvert, %1, vu FROM contacts ORDER BY poste, vu").arg(silent)))
         while (q.next())
             contacts.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toBool(),

@@ -60,9 +60,6 @@ public:
     // How often the server is asked when it notifies (a safety net) and when
     // it does not (then the only way to see new rows).
     static constexpr int kSafetyPollMs = 5000, kPollMs = 500;
-    // A running station gives a sign of life this often; one silent for
-    // three times as long cannot reach the server.
-    static constexpr int kSignOfLifeSeconds = 10;
 
 signals:
     void changed(const QString& station);

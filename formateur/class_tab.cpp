@@ -45,11 +45,10 @@ bool ClassTab::saveStation() {
         return false;
     }
     const QString stagiaire = stagiaire_->text().trimmed();
-    for (const auto& [value, what] : {std::pair(poste, "poste"), std::pair(stagiaire, "stagiaire")})
-        if (const QString problem = nameProblem(value, what); !problem.isEmpty()) {
-            saved_->setText(problem);
-            return false;
-        }
+    if (const QString problem = stationNamesProblem(poste, stagiaire); !problem.isEmpty()) {
+        saved_->setText(problem);
+        return false;
+    }
     settings.poste = poste;
     settings.stagiaire = stagiaire;
     QString error;
