@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QSysInfo>
 
 #include <libpq-fe.h>
 
@@ -17,6 +18,9 @@ namespace {
 // station wait minutes for a host that vanished.
 const std::pair<const char*, const char*> kDefaults[] = {
     {"connect_timeout", "5"}, {"keepalives_idle", "10"}, {"keepalives_interval", "5"}, {"keepalives_count", "3"}};
+
+// A path under a device, which no one can create.
+const QString kNoPasswordFile = QStringLiteral("/dev/null/aucun-mot-de-passe");
 
 QString quoted(const QString& value) {
     QString v = value;
@@ -124,6 +128,13 @@ std::optional<ClassServer> ClassServer::parse(const QString& conninfo, QString* 
                                     "et nommez le serveur par « host » seul.");
             return std::nullopt;
         }
+        if (key == "sslmode") s.verifiesServer = value == "verify-full";
+        // Which password file and channel binding apply is decided below,
+        // from whether the server is verified.
+        if (key == "passfile" || key == "channel_binding") {
+            s.passfile = key == "passfile" ? value : s.passfile;
+            continue;
+        }
         if (key == "host") {
             s.host = value;
         } else if (key == "dbname") {
@@ -144,6 +155,16 @@ std::optional<ClassServer> ClassServer::parse(const QString& conninfo, QString* 
     }
     for (const auto& [key, value] : kDefaults)
         if (!given.contains(key)) extra << QStringLiteral("%1=%2").arg(key, value);
+    if (s.verifiesServer) {
+        // The server proves who it is, and SCRAM is tied to that encrypted
+        // link, so a server that would take the password in clear gets none.
+        extra << QStringLiteral("channel_binding=require");
+        if (!s.passfile.isEmpty()) extra << QStringLiteral("passfile=") + quoted(s.passfile);
+    } else {
+        // An empty password keeps PGPASSWORD out, and a password file that
+        // cannot exist keeps ~/.pgpass out: a server that asks gets nothing.
+        extra << QStringLiteral("password=''") << QStringLiteral("passfile=") + quoted(kNoPasswordFile);
+    }
     s.options = extra.join(';');
     return s;
 }
@@ -176,6 +197,17 @@ QString frenchServerReason(const QString& message) {
     static const std::pair<QRegularExpression, QString> kKnown[] = {
         {QRegularExpression(R"re(password authentication failed for user "([^"]*)")re"),
          QStringLiteral("mot de passe refusé pour l'utilisateur « \\1 » : vérifiez celui de ~/.pgpass")},
+        {QRegularExpression(R"re(channel binding)re"),
+         QStringLiteral("le serveur ne prouve pas qu'il est celui du certificat (liaison de canal refusée) : "
+                        "aucun mot de passe ne lui est donné")},
+        {QRegularExpression(R"re(root certificate file "([^"]*)" does not exist)re"),
+         QStringLiteral("le certificat de la classe manque (\\1) : copiez-le sur ce poste")},
+        {QRegularExpression(R"re(server certificate for "([^"]*)".* does not match host name "([^"]*)")re"),
+         QStringLiteral("le certificat du serveur est au nom de « \\1 », pas de « \\2 »")},
+        {QRegularExpression(R"re(certificate verify failed)re"),
+         QStringLiteral("le certificat du serveur n'est pas signé par celui de la classe")},
+        {QRegularExpression(R"re(server does not support SSL)re"),
+         QStringLiteral("le serveur n'accepte pas de connexion chiffrée (ssl = on dans postgresql.conf)")},
         {QRegularExpression(R"re(no password supplied)re"),
          QStringLiteral("aucun mot de passe : mettez celui du poste dans ~/.pgpass")},
         {QRegularExpression(R"re(server at "([^"]*)", port (\d+) failed: Connection refused)re"),
@@ -212,7 +244,14 @@ QString frenchServerReason(const QString& message) {
 
 bool openClassDatabase(QSqlDatabase& db, const ClassServer& server, QString* error) {
     if (db.open()) return true;
-    *error = QStringLiteral("Serveur de classe %1 injoignable : %2").arg(server.label(), sqlErrorText(db.lastError()));
+    const bool askedForPassword = db.lastError().text().contains(QLatin1String("no password supplied"));
+    *error = QStringLiteral("Serveur de classe %1 injoignable : %2")
+                 .arg(server.label(),
+                      askedForPassword && !server.verifiesServer
+                          ? QStringLiteral("le serveur demande un mot de passe, mais un mot de passe ne part que vers "
+                                           "un serveur vérifié : ajoutez sslmode=verify-full à la chaîne de connexion, "
+                                           "avec le certificat de la classe dans ~/.postgresql/root.crt")
+                          : sqlErrorText(db.lastError()));
     return false;
 }
 
@@ -340,12 +379,17 @@ QString addStationRole(const QString& conninfo, const QString& name, bool* ok) {
                              .arg(name, server->label(), error);
             } else {
                 *ok = true;
-                const QString host = server->host.isEmpty() ? QStringLiteral("localhost") : server->host;
+                // Over the local socket, the stations reach this machine by its name.
+                const QString host = server->host.isEmpty() || server->host.startsWith('/') ||
+                                             server->host == QLatin1String("localhost")
+                                         ? QSysInfo::machineHostName()
+                                         : server->host;
                 const int port = server->port > 0 ? server->port : 5432;
                 result = QStringLiteral("%1 le poste « %2 ». Sur ce poste :\n"
                                         "  dans ~/.pgpass (chmod 600) :\n    %3:%4:%5:%2:%6\n"
                                         "  dans data/classe.ini, section [classe] :\n    poste=%2\n"
-                                        "    serveur=host=%3 port=%4 dbname=%5 user=%2\n")
+                                        "    serveur=host=%3 port=%4 dbname=%5 user=%2 sslmode=verify-full\n"
+                                        "  et le certificat de la classe dans ~/.postgresql/root.crt\n")
                              .arg(known ? QStringLiteral("Nouveau mot de passe pour") : QStringLiteral("Ajouté :"),
                                   name, host)
                              .arg(port)

@@ -17,12 +17,15 @@ constexpr int kClassSchemaVersion = 2;
 constexpr int kMaxStationName = 64;
 
 // Where the class database is: a libpq URI or key=value string, split into
-// what Qt's PostgreSQL driver takes. Passwords come from libpq's own sources
-// (~/.pgpass, PGPASSFILE, ...), never from the string.
+// what Qt's PostgreSQL driver takes. A password comes from ~/.pgpass or
+// PGPASSFILE, never from the string, and only to a server verified over TLS
+// (sslmode=verify-full); otherwise the connection carries none.
 struct ClassServer {
     QString host, database, user;
     int port = -1;
     QString options;  // the other keys, for setConnectOptions
+    bool verifiesServer = false;  // sslmode=verify-full
+    QString passfile;             // a passfile the string names
 
     static std::optional<ClassServer> parse(const QString& conninfo, QString* error);
     // A PostgreSQL connection under that name, not yet opened.

@@ -37,8 +37,7 @@ public:
         timer_.setSingleShot(true);
         QObject::connect(&timer_, &QTimer::timeout, &context_, [this] { pass(); });
         QObject::connect(&owner_, &Replication::appended, &context_, [this] { soon(); }, Qt::QueuedConnection);
-        server_ = ClassServer::parse(owner.serveur_, &serverProblem_);
-        if (server_) server_->addConnection(connection_);
+        useServer(owner.serveur_);
     }
     ~ReplicationWorker() {
         disconnect();
@@ -53,10 +52,26 @@ public:
     }
 
 private:
+    // A server named anew in classe.ini is taken up without a restart;
+    // with none named, the station goes on with the one it had.
+    void useServer(const QString& serveur) {
+        if (serveur.isEmpty() || serveur == serveur_) return;
+        disconnect();
+        if (QSqlDatabase::contains(connection_)) QSqlDatabase::removeDatabase(connection_);
+        serveur_ = serveur;
+        server_ = ClassServer::parse(serveur, &serverProblem_);
+        if (server_) server_->addConnection(connection_);
+    }
+
     void sendWaitingRows() {
         QString error;
         if (!journal_.isOpen() && !journal_.open(&error, {}, false)) return retryLater();
-        if (!server_) return report(false, serverProblem_);  // nothing to try until the settings change
+        const StationSettings settings = StationSettings::load(owner_.settingsPath_);
+        useServer(settings.serveur);
+        if (!server_) {
+            report(false, serverProblem_);
+            return retryLater();  // until the settings are mended
+        }
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         if (!db.isOpen()) {
             if (!openClassDatabase(db, *server_, &error)) {
@@ -66,7 +81,6 @@ private:
             owner_.setCancel(cancelHandle(db));
         }
         // A name the class would refuse is mended on the station first; its rows wait meanwhile.
-        const StationSettings settings = StationSettings::load(owner_.settingsPath_);
         if (const QString problem = stationNamesProblem(settings.poste, settings.stagiaire); !problem.isEmpty()) {
             report(false, problem + QStringLiteral(" Corrigez-le dans l'onglet « Classe » de la console : les "
                                                    "essais attendent ici."));
@@ -155,6 +169,7 @@ private:
     Replication& owner_;
     StationJournal journal_;
     QString connection_;
+    QString serveur_;
     std::optional<ClassServer> server_;
     QString serverProblem_;
     QObject context_;

@@ -245,15 +245,44 @@ TEST_F(ClassDatabase, AServerCrashMidSessionLosesNothingAndKeepsTheOrder) {
     EXPECT_EQ(s.finish(), 0);
 }
 
-// A station whose password is missing keeps its rows, says why in French,
-// and sends them once the password is there, without being started again.
-TEST_F(ClassDatabase, AStationWithoutItsPasswordKeepsTryingAndSaysWhy) {
-    server->psql("CREATE ROLE poste_mdp LOGIN PASSWORD 'secret' IN ROLE pliage_poste");
-    server->requirePassword("poste_mdp");
+// A password goes only to a server the station has verified over TLS: one
+// that asks for it over any other link gets none, and the station keeps its
+// rows and says why, on its window too, until classe.ini names the verified
+// server; then they go without a restart.
+TEST_F(ClassDatabase, APasswordGoesOnlyToAServerTheStationHasVerified) {
+    const std::string authority = server->enableTls();
+    server->psql("CREATE ROLE poste_mdp LOGIN PASSWORD 'secret' IN ROLE pliage_poste;"
+                 "CREATE ROLE poste_clair LOGIN PASSWORD 'secret' IN ROLE pliage_poste");
+    // In clear the server asks for the password itself; over TLS, by SCRAM,
+    // except for poste_clair, where it asks for it in clear over TLS too.
+    server->addRule("host all poste_mdp,poste_clair 127.0.0.1/32 password");
+    server->addRule("hostssl all poste_mdp 127.0.0.1/32 scram-sha-256");
+    server->addRule("hostssl all poste_clair 127.0.0.1/32 password");
     Workspace w;
-    w.write("data/classe.ini", "[classe]\nposte=poste_mdp\nserveur=" + server->conninfo("classe", "poste_mdp") + "\n");
+    w.write("pgpass", "*:*:classe:*:secret\n");
     const std::string passfile = (w.path() / "pgpass").string();
+    std::filesystem::permissions(passfile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     qputenv("PGPASSFILE", QByteArray::fromStdString(passfile));
+    const std::string verified = " host=localhost sslmode=verify-full sslrootcert=" + authority;
+    auto refusal = [](const std::string& conninfo) {
+        QString error;
+        const auto where = ClassServer::parse(QString::fromStdString(conninfo), &error);
+        {
+            QSqlDatabase db = where->addConnection("tls");
+            if (openClassDatabase(db, *where, &error)) error.clear();
+        }
+        QSqlDatabase::removeDatabase("tls");
+        return error;
+    };
+    const QString unverified = QStringLiteral("ne part que vers un serveur vérifié");
+    EXPECT_TRUE(refusal(server->conninfo("classe", "poste_mdp") + " sslmode=require").contains(unverified));
+    EXPECT_TRUE(refusal(server->conninfo("classe", "poste_clair") + verified).contains("liaison de canal"));
+    EXPECT_TRUE(refusal(server->conninfo("classe", "poste_mdp") + " host=localhost sslmode=verify-full "
+                        "sslrootcert=/nulle/part.crt").contains("le certificat de la classe manque"));
+    EXPECT_EQ(refusal(server->conninfo("classe", "poste_mdp") + verified), "");
+
+    w.write("data/classe.ini", "[classe]\nposte=poste_mdp\nserveur=" + server->conninfo("classe", "poste_mdp") +
+                                   " sslmode=disable\n");
     LiveSession s(kMain, w.path());
     s.step(kTrial);
     StationJournal journal(QString::fromStdString((w.path() / "data/journal.sqlite").string()));
@@ -261,7 +290,7 @@ TEST_F(ClassDatabase, AStationWithoutItsPasswordKeepsTryingAndSaysWhy) {
     ASSERT_TRUE(journal.open(&error));
     EXPECT_TRUE(eventually([&] {
         auto status = journal.replicationStatus(&error);
-        return status && status->known && status->message.contains("aucun mot de passe");
+        return status && status->known && status->message.contains(unverified);
     })) << journal.replicationStatus(&error)->message.toStdString();
     // The trainee sees it along the bottom of the simulator's window, and sees it go.
     const std::string picture = (w.path() / "fenetre.png").string();
@@ -271,9 +300,11 @@ TEST_F(ClassDatabase, AStationWithoutItsPasswordKeepsTryingAndSaysWhy) {
         return image.pixel(5, image.height() - 3) == QColor("#fff4d6").rgb();
     };
     EXPECT_TRUE(eventually(noteShown));
-    w.write("pgpass", "127.0.0.1:" + std::to_string(server->port()) + ":classe:poste_mdp:secret\n");
-    std::filesystem::permissions(passfile, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    EXPECT_TRUE(eventually([] { return count("poste = 'poste_mdp'") == 1; }));
+    EXPECT_EQ(count("poste = 'poste_mdp'"), 0);
+    w.write("data/classe.ini", "[classe]\nposte=poste_mdp\nserveur=" + server->conninfo("classe", "poste_mdp") +
+                                   verified + "\n");
+    EXPECT_TRUE(eventually([] { return count("poste = 'poste_mdp'") == 1; }))
+        << journal.replicationStatus(&error)->message.toStdString();
     EXPECT_TRUE(eventually([&] { return !noteShown(); }));
     EXPECT_EQ(s.finish(), 0) << s.errors();
     qunsetenv("PGPASSFILE");

@@ -16,11 +16,12 @@ namespace {
 
 const std::string kBin = "/usr/lib/postgresql/15/bin/";
 
-// Runs a server program as postgres; returns its standard output.
+// Runs a program as postgres (a server program when the name has no folder);
+// returns its standard output.
 std::string runAsPostgres(const std::string& program, const QStringList& args, bool* ok = nullptr) {
     QProcess p;
     QStringList all = args;
-    QString command = QString::fromStdString(kBin + program);
+    QString command = QString::fromStdString(program.find('/') == std::string::npos ? kBin + program : program);
     if (::getuid() == 0) {
         all = QStringList{"-u", "postgres", "--", command} + args;
         command = "runuser";
@@ -89,12 +90,31 @@ void PostgresServer::start() {
     running_ = true;
 }
 
-void PostgresServer::requirePassword(const std::string& user) {
+void PostgresServer::addRule(const std::string& rule) {
     const std::filesystem::path rules = dir_ / "db" / "pg_hba.conf";
     std::ifstream in(rules);
     const std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::ofstream(rules) << "host all " << user << " 127.0.0.1/32 scram-sha-256\n" << before;
+    std::ofstream(rules) << rule << "\n" << before;
     runAsPostgres("pg_ctl", {"-D", QString::fromStdString((dir_ / "db").string()), "reload"});
+}
+
+std::string PostgresServer::enableTls() {
+    const QString db = QString::fromStdString((dir_ / "db").string());
+    const QStringList key{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+    std::ofstream((dir_ / "db" / "san.ext").string()) << "subjectAltName=DNS:localhost,IP:127.0.0.1\n";
+    runAsPostgres("/usr/bin/openssl", QStringList{"req", "-x509", "-days", "2", "-subj", "/CN=Classe de test", "-keyout",
+                                                  db + "/ca.key", "-out", db + "/ca.crt"} + key);
+    runAsPostgres("/usr/bin/openssl", QStringList{"req", "-subj", "/CN=localhost", "-keyout", db + "/server.key",
+                                                  "-out", db + "/server.csr"} + key);
+    runAsPostgres("/usr/bin/openssl", {"x509", "-req", "-days", "2", "-in", db + "/server.csr", "-CA", db + "/ca.crt",
+                                       "-CAkey", db + "/ca.key", "-CAcreateserial", "-extfile", db + "/san.ext",
+                                       "-out", db + "/server.crt"});
+    psql("ALTER SYSTEM SET ssl = on");
+    psql("SELECT pg_reload_conf()");
+    // A new session reads the settings once the server has reloaded them.
+    for (int tries = 0; tries < 500 && psql("SHOW ssl") != "on\n"; ++tries) {
+    }
+    return (dir_ / "db" / "ca.crt").string();
 }
 
 void PostgresServer::stop(bool* ok) {

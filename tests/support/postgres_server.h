@@ -26,9 +26,12 @@ public:
     // (unaligned, tuples only); throws when psql fails.
     std::string psql(const std::string& sql, const std::string& database = "postgres") const;
 
-    // From now on that user must give its password over TCP (SCRAM); the
-    // server reloads its rules before a new connection is tried.
-    void requirePassword(const std::string& user);
+    // Puts a pg_hba.conf line before the others; the server reloads its
+    // rules before a new connection is tried.
+    void addRule(const std::string& rule);
+    // Turns TLS on with a certificate for localhost and 127.0.0.1, signed by
+    // a certificate authority made for it; returns the authority's file.
+    std::string enableTls();
 
     // A crash: the server stops at once, without a shutdown checkpoint.
     void stopImmediately();
