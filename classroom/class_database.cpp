@@ -85,8 +85,10 @@ const char* const kRoles = R"(DO $$ BEGIN
   IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'pliage_formateur') THEN CREATE ROLE pliage_formateur NOLOGIN; END IF;
 END $$)";
 
-// What every run makes sure of, whatever the version.
+// What every run makes sure of, whatever the version: the rights, and the
+// index the console reads each station's rows by, a page at a time.
 const char* const kAccess[] = {
+    "CREATE INDEX IF NOT EXISTS essais_lecture ON essais (poste, recu, heure, numero, session)",
     "REVOKE ALL ON essais, version_schema, postes, contacts FROM PUBLIC",
     "REVOKE ALL ON FUNCTION signale_poste(text, text, boolean) FROM PUBLIC",
     "REVOKE INSERT ON essais FROM pliage_poste",

@@ -4,6 +4,7 @@
 #include "replication.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSet>
 #include <QSqlDatabase>
@@ -18,9 +19,11 @@ const char kChannel[] = "essais";
 
 QString keyOf(const Trial& t) { return t.session + QChar(0x1f) + QString::number(t.number); }
 
-// The columns of essais, then recu as the server writes it.
-const QString kSelect = QStringLiteral("SELECT %1, recu::text FROM essais").arg(journalColumns().join(", "));
+// The columns of essais, then recu as the server writes it; a station's rows
+// in the order it sent them, which the index essais_lecture follows.
+const QString kColumns = QStringLiteral("%1, recu::text").arg(journalColumns().join(", "));
 const int kReceived = journalColumns().size();
+const QString kOrder = QStringLiteral("recu, heure, numero, session");
 
 }  // namespace
 
@@ -33,18 +36,17 @@ public:
         : server_(std::move(server)),
           connection_(QStringLiteral("classe-%1").arg(quintptr(this))),
           pollTimer_(this),
-          notifiedTimer_(this) {
+          lookTimer_(this) {
         QObject::connect(&pollTimer_, &QTimer::timeout, this, &ClassFeedReader::poll);
-        notifiedTimer_.setSingleShot(true);
-        notifiedTimer_.setInterval(kNotifiedReadMs);
-        QObject::connect(&notifiedTimer_, &QTimer::timeout, this, &ClassFeedReader::fetchNotified);
+        lookTimer_.setSingleShot(true);
+        QObject::connect(&lookTimer_, &QTimer::timeout, this, [this] { report(look()); });
     }
     ~ClassFeedReader() override;
 
     void start();
 
 signals:
-    void stationRead(const QString& station, const std::vector<Trial>& rows);
+    void stationRead(const QString& station, const std::vector<Trial>& rows, qint64 leftOut);
     void presenceRead(const QStringList& roster, const std::vector<StationContact>& contacts);
     void subscription(bool works);
     void sendOnly();
@@ -53,25 +55,38 @@ signals:
 
 private:
     struct Known {
-        QSet<QString> keys;    // session and number of each row held
-        QString lastReceived;  // the latest recu seen, as the server wrote it
+        QSet<QString> keys;  // session and number of each row held
+        QVariantList mark;   // recu, heure, numero and session of the latest row read
+        qint64 leftOut = 0;  // the station's rows on the server that are not held
     };
     bool openDatabase(QString* error);
     void notified(const QString& name, QSqlDriver::NotificationSource, const QVariant& payload);
-    bool fetch(const QString& station, QString* error);  // all new rows of one station, or of all when empty
-    void fetchNotified();
+    // Each station's next page of new rows; the message when the database cannot be read.
+    QString look();
+    // A station's latest rows, and how many it has, read anew.
+    bool readLatest(const QString& station, QString* error);
+    // The rows after the mark, a page at most; *full: there may be more.
+    bool readNext(const QString& station, bool* full, QString* error);
+    // Keeps the rows read, the latest kRowsKept, and tells the feed.
+    void take(const QString& station, QSqlQuery& q, bool newestFirst);
+    // Every station whose count on the server is not what the feed holds is read anew.
+    QString verify();
     void poll();
     void readPresence();
     void report(const QString& message);
+    QString failed(QSqlQuery& q);
 
     ClassServer server_;
     QString connection_;
     bool subscribed_ = false;
     std::map<QString, std::vector<Trial>> rows_;
     std::map<QString, Known> known_;
-    QSet<QString> notified_;
-    QTimer pollTimer_, notifiedTimer_;
-    static constexpr int kNotifiedReadMs = 100, kMaxNotifiedStations = 200;
+    QTimer pollTimer_, lookTimer_;
+    QElapsedTimer verified_;
+    // Notifications of a tenth of a second give one look; a page of a
+    // station a look, so that a station sending without end delays the
+    // others by one page; at most so many rows kept a station.
+    static constexpr int kLookDelayMs = 100, kPage = 500;
     QString lastProblem_;
     QStringList roster_;
     std::vector<StationContact> contacts_;
@@ -98,10 +113,12 @@ void ClassFeedReader::start() {
             return;
         }
     }
-    const bool ok = opened && fetch({}, &error);
+    if (opened) error = look();
+    const bool ok = opened && error.isEmpty();
     if (ok) readPresence();
+    verified_.start();
     pollTimer_.start(subscribed_ ? ClassFeed::kSafetyPollMs : ClassFeed::kPollMs);
-    report(ok ? QString() : error);
+    report(error);
     emit firstRead(ok);
 }
 
@@ -119,93 +136,134 @@ bool ClassFeedReader::openDatabase(QString* error) {
     return true;
 }
 
-void ClassFeedReader::notified(const QString& name, QSqlDriver::NotificationSource, const QVariant& payload) {
-    if (name != kChannel) return;
-    // Rows come in bursts (a station catching up), and any station may
-    // notify as often as it likes: the notifications of a tenth of a second
-    // give one read.
-    if (!notifiedTimer_.isActive()) notifiedTimer_.start();
-    // The payload names a station whose rows to read; one that names none
-    // the feed knows only says to look again, by counting.
-    const QString station = payload.toString();
-    if (notified_.size() < kMaxNotifiedStations) notified_.insert(known_.count(station) ? station : QString());
+void ClassFeedReader::notified(const QString& name, QSqlDriver::NotificationSource, const QVariant&) {
+    // Any station may notify, as often as it likes and with any payload:
+    // a notification only says to look again.
+    if (name == kChannel && !lookTimer_.isActive()) lookTimer_.start(kLookDelayMs);
 }
 
-void ClassFeedReader::fetchNotified() {
-    const QSet<QString> stations = std::exchange(notified_, {});
+QString ClassFeedReader::failed(QSqlQuery& q) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    // A lost link is opened again at the next poll.
+    if (!db.isOpen() || q.lastError().type() == QSqlError::ConnectionError) db.close();
+    return QStringLiteral("Base de classe illisible : %1").arg(sqlErrorText(q.lastError()));
+}
+
+QString ClassFeedReader::look() {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    // The stations, one step of the index each, however many rows they have.
+    if (!q.exec("WITH RECURSIVE p AS ((SELECT poste FROM essais ORDER BY poste LIMIT 1) UNION ALL "
+                "SELECT (SELECT poste FROM essais WHERE poste > p.poste ORDER BY poste LIMIT 1) FROM p "
+                "WHERE p.poste IS NOT NULL) SELECT poste FROM p WHERE poste IS NOT NULL"))
+        return failed(q);
+    QStringList stations;
+    while (q.next()) stations << q.value(0).toString();
+    bool behind = false;
     QString error;
     for (const QString& station : stations) {
-        if (station.isEmpty()) {
-            poll();
-            continue;
-        }
-        if (!fetch(station, &error)) return report(error);
+        bool full = false;
+        if (!(known_.count(station) ? readNext(station, &full, &error) : readLatest(station, &error))) return error;
+        behind = behind || full;
     }
-    report({});
+    if (behind) lookTimer_.start(0);  // the next pages once the other events are served
+    return {};
 }
 
-bool ClassFeedReader::fetch(const QString& station, QString* error) {
+bool ClassFeedReader::readLatest(const QString& station, QString* error) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery q(db);
-    q.setForwardOnly(true);
-    QString sql = kSelect;
-    const QString since = station.isEmpty() ? QString() : known_[station].lastReceived;
-    if (!station.isEmpty()) sql += since.isEmpty() ? " WHERE poste = ?" : " WHERE poste = ? AND recu >= ?::timestamptz";
-    // One station's rows come in the order the station sent them.
-    sql += " ORDER BY recu, heure, numero";
-    bool ok = q.prepare(sql);
-    if (ok && !station.isEmpty()) q.addBindValue(station);
-    if (ok && !since.isEmpty()) q.addBindValue(since);
-    if (!ok || !q.exec()) {
-        *error = QStringLiteral("Base de classe illisible : %1").arg(sqlErrorText(q.lastError()));
-        // A lost link is opened again at the next poll.
-        if (!db.isOpen() || q.lastError().type() == QSqlError::ConnectionError) db.close();
+    // The count and the rows of one moment.
+    if (!q.exec("BEGIN ISOLATION LEVEL REPEATABLE READ")) return *error = failed(q), false;
+    q.prepare("SELECT count(*) FROM essais WHERE poste = ?");
+    q.addBindValue(station);
+    if (!q.exec() || !q.next()) {
+        *error = failed(q);
+        QSqlQuery(db).exec("ROLLBACK");
         return false;
     }
-    QSet<QString> touched;
+    const qint64 count = q.value(0).toLongLong();
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM essais WHERE poste = ? ORDER BY recu DESC, heure DESC, numero DESC, "
+                             "session DESC LIMIT %2").arg(kColumns).arg(ClassFeed::kRowsKept));
+    q.addBindValue(station);
+    if (!q.exec()) {
+        *error = failed(q);
+        QSqlQuery(db).exec("ROLLBACK");
+        return false;
+    }
+    known_[station] = {};
+    rows_[station].clear();
+    take(station, q, true);
+    Known& known = known_[station];
+    known.leftOut = std::max<qint64>(0, count - known.keys.size());
+    QSqlQuery(db).exec("COMMIT");
+    emit stationRead(station, rows_[station], known.leftOut);
+    return true;
+}
+
+bool ClassFeedReader::readNext(const QString& station, bool* full, QString* error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.setForwardOnly(true);
+    const Known& known = known_[station];
+    q.prepare(QStringLiteral("SELECT %1 FROM essais WHERE poste = ? AND (%2) > (?::timestamptz, ?, ?, ?) "
+                             "ORDER BY %2 LIMIT %3").arg(kColumns, kOrder).arg(kPage));
+    q.addBindValue(station);
+    for (const QVariant& v : known.mark) q.addBindValue(v);
+    if (!q.exec()) return *error = failed(q), false;
+    const qsizetype before = known.keys.size() + known.leftOut;
+    take(station, q, false);
+    const Known& after = known_[station];
+    *full = after.keys.size() + after.leftOut - before >= kPage;
+    if (after.keys.size() + after.leftOut != before) emit stationRead(station, rows_[station], after.leftOut);
+    return true;
+}
+
+void ClassFeedReader::take(const QString& station, QSqlQuery& q, bool newestFirst) {
+    Known& known = known_[station];
+    std::vector<Trial>& rows = rows_[station];
+    bool first = true;
     while (q.next()) {
+        if (!newestFirst || first)
+            known.mark = {q.value(kReceived), q.value("heure"), q.value("numero"), q.value("session")};
+        first = false;
         Trial t = trialFrom(journalRowAt(q, 0));
-        Known& known = known_[t.station];
-        known.lastReceived = q.value(kReceived).toString();
         if (known.keys.contains(keyOf(t))) continue;
         known.keys.insert(keyOf(t));
-        touched.insert(t.station);
-        rows_[t.station].push_back(std::move(t));
+        rows.push_back(std::move(t));
     }
-    for (const QString& s : touched) {
-        sortRows(rows_[s]);
-        emit stationRead(s, rows_[s]);
+    sortRows(rows);
+    if (rows.size() <= std::size_t(ClassFeed::kRowsKept)) return;
+    const auto dropped = rows.size() - ClassFeed::kRowsKept;
+    for (auto t = rows.begin(); t != rows.begin() + dropped; ++t) known.keys.remove(keyOf(*t));
+    rows.erase(rows.begin(), rows.begin() + dropped);
+    known.leftOut += dropped;
+}
+
+QString ClassFeedReader::verify() {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    if (!q.exec("SELECT poste, count(*) FROM essais GROUP BY poste")) return failed(q);
+    QStringList stale;
+    while (q.next()) {
+        auto known = known_.find(q.value(0).toString());
+        if (known != known_.end() && q.value(1).toLongLong() != known->second.keys.size() + known->second.leftOut)
+            stale << known->first;
     }
-    return true;
+    // A row missed, or a class database made again.
+    QString error;
+    for (const QString& station : stale)
+        if (!readLatest(station, &error)) return error;
+    verified_.start();
+    return {};
 }
 
 void ClassFeedReader::poll() {
     QString error;
     if (!openDatabase(&error)) return report(error);
     pollTimer_.setInterval(subscribed_ ? ClassFeed::kSafetyPollMs : ClassFeed::kPollMs);
-    QSqlQuery q(QSqlDatabase::database(connection_, false));
-    if (!q.exec("SELECT poste, count(*) FROM essais GROUP BY poste")) {
-        QSqlDatabase::database(connection_, false).close();
-        return report(QStringLiteral("Base de classe illisible : %1").arg(sqlErrorText(q.lastError())));
-    }
-    QStringList behind;
-    while (q.next()) {
-        const QString station = q.value(0).toString();
-        const qsizetype count = q.value(1).toLongLong();
-        auto known = known_.find(station);
-        const qsizetype held = known == known_.end() ? 0 : known->second.keys.size();
-        if (count == held) continue;
-        // Fewer rows than held: the database was made again; read the station anew.
-        if (count < held) {
-            known_.erase(station);
-            rows_.erase(station);
-        }
-        behind << station;
-    }
-    for (const QString& station : behind)
-        if (!fetch(station, &error)) return report(error);
-    readPresence();
-    report({});
+    error = look();
+    if (error.isEmpty() && verified_.elapsed() >= ClassFeed::kSafetyPollMs) error = verify();
+    if (error.isEmpty()) readPresence();
+    report(error);
 }
 
 void ClassFeedReader::readPresence() {
@@ -237,10 +295,12 @@ ClassFeed::ClassFeed(const ClassServer& server, QObject* parent)
     : QObject(parent), reader_(new ClassFeedReader(server)) {
     reader_->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, reader_, &QObject::deleteLater);
-    connect(reader_, &ClassFeedReader::stationRead, this, [this](const QString& station, const std::vector<Trial>& rows) {
-        rows_[station] = rows;
-        emit changed(station);
-    });
+    connect(reader_, &ClassFeedReader::stationRead, this,
+            [this](const QString& station, const std::vector<Trial>& rows, qint64 leftOut) {
+                rows_[station] = rows;
+                leftOut_[station] = leftOut;
+                emit changed(station);
+            });
     connect(reader_, &ClassFeedReader::presenceRead, this,
             [this](const QStringList& roster, const std::vector<StationContact>& contacts) {
                 roster_ = roster;
@@ -279,3 +339,8 @@ std::vector<Trial> ClassFeed::allRows() const {
 }
 
 #include "class_feed.moc"
+
+qint64 ClassFeed::rowsLeftOut(const QString& station) const {
+    const auto found = leftOut_.find(station);
+    return found == leftOut_.end() ? 0 : found->second;
+}

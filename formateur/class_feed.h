@@ -1,6 +1,7 @@
-// The class database as the console follows it: every row of essais, by
-// station, kept up to date by the server's notification of each new row, and
-// by polling where notifications do not come (or were lost with the link).
+// The class database as the console follows it: the rows of essais by
+// station (each station's latest kRowsKept), kept up to date by the server's
+// notification of each new row, and by polling where notifications do not
+// come (or were lost with the link).
 // The database is read from a thread of its own: a server that takes seconds
 // to answer, or to fail, never holds the console's window.
 #pragma once
@@ -38,7 +39,7 @@ public:
     // Ends the reading thread, once a query in flight has ended.
     ~ClassFeed() override;
 
-    // Reads every row, then follows the new ones; changed() tells of each
+    // Reads each station's latest rows, then follows the new ones; changed() tells of each
     // station read, problem() of a database that cannot be read now (the
     // feed keeps trying).
     void start();
@@ -50,8 +51,10 @@ public:
     // The stations the trainer expects, and what the server last heard of each station.
     const QStringList& roster() const { return roster_; }
     const std::vector<StationContact>& contacts() const { return contacts_; }
-    // Every row: by station, then in the order the rows were made.
+    // Every row held: by station, then in the order the rows were made.
     std::vector<Trial> allRows() const;
+    // A station's rows on the server beyond the kRowsKept latest that are held.
+    qint64 rowsLeftOut(const QString& station) const;
     bool notificationsWork() const { return subscribed_; }
     bool firstReadDone() const { return firstReadDone_; }
     // Why the database cannot be read now; empty when it can.
@@ -60,6 +63,8 @@ public:
     // How often the server is asked when it notifies (a safety net) and when
     // it does not (then the only way to see new rows).
     static constexpr int kSafetyPollMs = 5000, kPollMs = 500;
+    // The rows held for one station: its latest ones.
+    static constexpr int kRowsKept = 5000;
 
 signals:
     void changed(const QString& station);
@@ -74,6 +79,7 @@ private:
     QThread thread_;
     ClassFeedReader* reader_;  // lives in thread_
     std::map<QString, std::vector<Trial>> rows_;
+    std::map<QString, qint64> leftOut_;
     QStringList roster_;
     std::vector<StationContact> contacts_;
     bool subscribed_ = false, firstReadDone_ = false;

@@ -85,7 +85,7 @@ StationTile::StationTile(QWidget* parent) : QFrame(parent) {
         layout->addWidget(w);
 }
 
-void StationTile::show(const Standing& s, int rank, const StationContact* contact) {
+void StationTile::show(const Standing& s, int rank, const StationContact* contact, qint64 leftOut) {
     key_ = s.key();
     name_->setText(s.station);
     QString trainee = s.trainee.isEmpty() ? QStringLiteral("(stagiaire non renseigné)") : s.trainee;
@@ -125,6 +125,10 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
                       .arg(totals.isEmpty() ? "" : " · ")
                       .arg(s.implausible)
                       .arg(s.implausible > 1 ? "s" : "");
+    if (leftOut > 0)
+        totals += QStringLiteral("%1%2 essais plus anciens sur le serveur, non lus : la vue garde les %3 derniers "
+                                 "de chaque poste")
+                      .arg(totals.isEmpty() ? "" : " · ", fr(double(leftOut), 0), fr(ClassFeed::kRowsKept, 0));
     totals_->setText(totals);
     best_->setText(s.best ? QStringLiteral("Meilleur essai, n° %1 : son plus grand écart vaut %2 fois la tolérance")
                                 .arg(s.best->count)
@@ -282,7 +286,7 @@ void ClassView::refresh() {
             connect(tile, &StationTile::clicked, this, &ClassView::openStation);
         }
         kept[s.key()] = tile;
-        tile->show(s, int(i) + 1, contactOf(s, feed_->contacts()));
+        tile->show(s, int(i) + 1, contactOf(s, feed_->contacts()), feed_->rowsLeftOut(s.station));
         auto open = opened_.find(s.key());
         if (open != opened_.end() && open->second && open->second->trials().size() != s.session.size())
             open->second->showTrials(s.session);

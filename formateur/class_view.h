@@ -24,8 +24,9 @@ class StationTile : public QFrame {
 public:
     explicit StationTile(QWidget* parent = nullptr);
     // Draws the whole tile from the standing: no text or colour of an earlier one stays.
-    // contact: what the server last heard of the station, null when nothing.
-    void show(const Standing& standing, int rank, const StationContact* contact);
+    // contact: what the server last heard of the station, null when nothing;
+    // leftOut: its older rows on the server that the view does not hold.
+    void show(const Standing& standing, int rank, const StationContact* contact, qint64 leftOut = 0);
     const QString& key() const { return key_; }
     // The texts shown, top to bottom.
     QStringList texts() const;

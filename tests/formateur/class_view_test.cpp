@@ -380,6 +380,43 @@ TEST_F(ClassServerTest, TilesFollowRanksRosterSharedNamesAndSilence) {
 }
 
 // A station's own console may only send: its tab says what it sends and where.
+// A station that floods the class, with rows and with notifications of any
+// payload, holds neither the other stations' tiles nor the console's memory:
+// the view keeps its latest rows, says how many it leaves out, and another
+// station's row shows long before the safety poll.
+TEST_F(ClassServerTest, AFloodingStationDelaysNoOtherAndIsHeldToItsLatestRows) {
+    const std::string copies = "INSERT INTO essais (" + journalColumns().join(", ").toStdString() +
+                               ") SELECT poste, stagiaire, session, g, heure, a, r, l, c, f, a1, a2, h, cout_outillage, "
+                               "cout_reglage, g, facture, installation FROM essais, generate_series(%1, %2) g "
+                               "WHERE poste = 'P9' AND numero = 1;";
+    auto flood = [&](int from, int to) {
+        return QString::fromStdString(copies).arg(from).arg(to).toStdString();
+    };
+    send({row("P9", "s9", 1, 0.5, 1), row("P1", "s1", 1, 5, 1)});
+    server_->psql(flood(2, 12'000));
+    ClassPanel panel(conninfo_);
+    ASSERT_TRUE(panel.feed()->waitForFirstRead()) << panel.problem().toStdString();
+    const ClassView& view = *panel.view();
+    auto tileOf = [&](const QString& station) {
+        for (StationTile* tile : view.tiles())
+            if (tile->texts()[1] == station) return tile->texts().replaceInStrings(QChar(0x202f), " ");
+        return QStringList();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tileOf("P9").size() == 8; }));
+    EXPECT_TRUE(tileOf("P9")[4].contains("7 000 essais plus anciens sur le serveur, non lus : la vue garde les "
+                                         "5 000 derniers de chaque poste")) << tileOf("P9")[4].toStdString();
+    EXPECT_EQ(panel.feed()->stations().at("P9").size(), std::size_t(ClassFeed::kRowsKept));
+
+    server_->psql(flood(12'001, 30'000) + "SELECT count(pg_notify('essais', g::text)) FROM generate_series(1, 100000) g;");
+    send({row("P1", "s1", 2, 0, 2)});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tileOf("P1").value(7) == "Réussi à l'essai n° 2"; },
+                                ClassFeed::kSafetyPollMs - 500));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tileOf("P9").value(4).contains("25 000 essais plus anciens"); }, 15000))
+        << tileOf("P9").value(4).toStdString();
+    EXPECT_EQ(panel.feed()->stations().at("P9").size(), std::size_t(ClassFeed::kRowsKept));
+    EXPECT_EQ(panel.feed()->stations().at("P9").back().count, 30'000);
+}
+
 TEST_F(ClassServerTest, AStationsOwnTabSaysWhatItSends) {
     server_->psql("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'poste_seul') THEN "
                   "CREATE ROLE poste_seul LOGIN IN ROLE pliage_poste; END IF; END $$");
