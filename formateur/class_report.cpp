@@ -14,6 +14,8 @@ namespace {
 
 QString escaped(const QString& text) { return text.toHtmlEscaped(); }
 
+constexpr std::size_t kReportRowsAStation = 1000;
+
 QString row(const QStringList& cells, const char* tag = "td") {
     QString html = "<tr>";
     for (const QString& c : cells) html += QStringLiteral("<%1>%2</%1>").arg(tag, escaped(c));
@@ -58,8 +60,17 @@ QString stationPage(const Standing& st, const std::vector<Trial>& rows, const Sc
                 .arg(tableTitles().size())
                 .arg(escaped(st.station), trainee);
     html += row(tableTitles(), "th") + "</thead>";
+    // A table laid out grows dearer faster than its rows: a station's latest
+    // rows are printed, and the older ones counted.
+    const std::size_t skipped = rows.size() > kReportRowsAStation ? rows.size() - kReportRowsAStation : 0;
+    if (skipped > 0)
+        html += QStringLiteral("<tr><td colspan=\"%1\"><i>%2 essais plus anciens de ce poste ne figurent pas dans ce "
+                               "rapport : voyez le CSV de la classe.</i></td></tr>")
+                    .arg(tableTitles().size())
+                    .arg(fr(double(skipped), 0));
     QString session;
-    for (const Trial& t : rows) {
+    for (auto next = rows.begin() + std::ptrdiff_t(skipped); next != rows.end(); ++next) {
+        const Trial& t = *next;
         if (t.session != session) {
             session = t.session;
             html += QStringLiteral("<tr><td colspan=\"%1\"><b>Session du %2 — %3</b></td></tr>")
