@@ -3,79 +3,78 @@
 // simulator's working folder.
 #include "calibration.h"
 #include "cli.h"
-#include "host.h"
+#include "program_start.h"
 #include "window.h"
 
-#include <QCommandLineParser>
-#include <QApplication>
-
-#include <clocale>
 #include <cstdio>
 #include <random>
 
 using namespace etalonnage;
 
-int main(int argc, char* argv[]) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Étalonnage du modèle : plan d'expériences, ajustement des trois modèles, "
-                                     "fichiers de coefficients du simulateur.");
-    const QCommandLineOption help({"h", "help"}, "Affiche cette aide et quitte.");
-    parser.addOption(help);
-    const QCommandLineOption plan("plan", "Écrit la feuille du plan d'expériences (CSV) et quitte.", "FICHIER.csv");
-    const QCommandLineOption centres("centres", "Nombre d'essais au centre du plan (6 par défaut).", "N", "6");
-    const QCommandLineOption seed("graine", "Graine de l'ordre des essais (au hasard sinon).", "S");
-    const QCommandLineOption pdf("pdf", "Écrit aussi la feuille du plan en PDF.", "FICHIER.pdf");
-    const QCommandLineOption fit("ajuster", "Ajuste les trois modèles sur les mesures et quitte.", "MESURES.csv");
-    const QCommandLineOption json("json", "Résultats de l'ajustement en JSON.");
-    const QCommandLineOption report("rapport", "Écrit le rapport de l'ajustement en PDF.", "FICHIER.pdf");
-    const QCommandLineOption save("enregistrer", "Enregistre les trois modèles ajustés dans poly/.");
-    const QCommandLineOption snapshot("snapshot", "Enregistre une image de la fenêtre et quitte.", "FICHIER.png");
-    parser.addOptions({plan, centres, seed, pdf, fit, json, report, save, snapshot});
-    // The command line and the snapshot need no display.
-    mclReadCommandLine(parser, argc, argv, {help, plan, fit, snapshot});
-    QApplication app(argc, argv);
-    mclUseFrenchQtTexts();
-    std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; file numbers keep the point
-    QCoreApplication::setApplicationName("etalonnage");
-    if (const auto end = mclAnswerCommandLine(parser, help, "etalonnage")) return *end;
+namespace {
 
-    auto fail = [](const QString& message) {
-        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
-        return 1;
-    };
+ProgramStart describeCommandLine() {
+    return ProgramStart(
+        "etalonnage",
+        "Étalonnage du modèle : plan d'expériences, ajustement des trois modèles, "
+        "fichiers de coefficients du simulateur.",
+        {
+            ProgramOption({"plan"}, "Écrit la feuille du plan d'expériences (CSV) et quitte.", "FICHIER.csv")
+                .batch().path(),
+            {{"centres"}, "Nombre d'essais au centre du plan (6 par défaut).", "N", "6"},
+            {{"graine"}, "Graine de l'ordre des essais (au hasard sinon).", "S"},
+            ProgramOption({"pdf"}, "Écrit aussi la feuille du plan en PDF.", "FICHIER.pdf").path(),
+            ProgramOption({"ajuster"}, "Ajuste les trois modèles sur les mesures et quitte.", "MESURES.csv")
+                .batch().path(),
+            {{"json"}, "Résultats de l'ajustement en JSON."},
+            ProgramOption({"rapport"}, "Écrit le rapport de l'ajustement en PDF.", "FICHIER.pdf").path(),
+            {{"enregistrer"}, "Enregistre les trois modèles ajustés dans poly/."},
+            kSnapshotOption,
+        });
+}
+
+int fail(const QString& message) {
+    std::fprintf(stderr, "%s\n", message.toUtf8().constData());
+    return 1;
+}
+
+// The plan's centre runs and the seed of its order; a refusal ends with status 1.
+std::optional<int> readPlanOptions(const ProgramStart& start, PlanRequest& p) {
     bool ok = true;
-    PlanRequest p;
-    p.centres = parser.value(centres).toInt(&ok);
+    p.centres = start.value("centres").toInt(&ok);
     if (!ok || p.centres < 0 || p.centres > kMaxCentres)
         return fail(QStringLiteral("--centres attend un nombre entier de 0 à %1.").arg(kMaxCentres));
-    if (parser.isSet(seed)) {
-        p.seed = parser.value(seed).toULongLong(&ok);
-        if (!ok) return fail("--graine attend un nombre entier positif.");
-    } else {
+    if (!start.isSet("graine")) {
         p.seed = std::random_device()();
+        return std::nullopt;
     }
+    p.seed = start.value("graine").toULongLong(&ok);
+    if (!ok) return fail("--graine attend un nombre entier positif.");
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    ProgramStart start = describeCommandLine();
+    if (const auto end = start.start(argc, argv)) return *end;
+    QCoreApplication::setApplicationName("etalonnage");
+    PlanRequest p;
+    if (const auto end = readPlanOptions(start, p)) return *end;
 
     initializeModelModules();
-    if (parser.isSet(plan)) {
-        p.csv = mclPathOption(parser, plan);
-        p.pdf = mclPathOption(parser, pdf);
+    if (start.isSet("plan")) {
+        p.csv = start.value("plan");
+        p.pdf = start.value("pdf");
         return runPlan(p);
     }
-    if (parser.isSet(fit) && !parser.isSet(snapshot)) {
-        FitRequest f;
-        f.sheet = mclPathOption(parser, fit);
-        f.report = mclPathOption(parser, report);
-        f.json = parser.isSet(json);
-        f.save = parser.isSet(save);
-        return runFit(f);
-    }
+    if (start.isSet("ajuster") && !start.isSet("snapshot"))
+        return runFit(
+            {start.value("ajuster"), start.value("rapport"), start.isSet("json"), start.isSet("enregistrer")});
 
     CalibrationWindow window(p.centres, p.seed);
-    if (parser.isSet(fit)) window.loadMeasurements(mclPathOption(parser, fit));
+    if (start.isSet("ajuster")) window.loadMeasurements(start.value("ajuster"));
+    if (start.isSet("snapshot")) return saveWindowSnapshot(window, start.value("snapshot"));
     window.show();
-    if (parser.isSet(snapshot)) {
-        QCoreApplication::processEvents();
-        return window.grab().save(mclPathOption(parser, snapshot)) ? 0 : 1;
-    }
-    return app.exec();
+    return QApplication::exec();
 }

@@ -6,6 +6,7 @@
 #include "class_view.h"
 #include "console_window.h"
 #include "facts.h"
+#include "program_start.h"
 #include "station_journal.h"
 #include "station_settings.h"
 
@@ -174,8 +175,7 @@ int runClassCommand(const ClassCommand& command) {
     }
     window.setWindowTitle("Classe — Console du formateur");
     window.resize(ConsoleWindow::kPreferredSize);
+    if (!command.snapshotPng.isEmpty()) return saveWindowSnapshot(window, command.snapshotPng);
     window.show();
-    if (command.snapshotPng.isEmpty()) return QApplication::exec();
-    QCoreApplication::processEvents();
-    return window.grab().save(command.snapshotPng) ? 0 : 1;
+    return QApplication::exec();
 }

@@ -4,12 +4,8 @@
 
 #include "program.h"
 
-#include <optional>
 #include <string>
-#include <vector>
 
-class QCommandLineOption;
-class QCommandLineParser;
 class QString;
 
 // Runs the initialisers, calls the top-level function with no argument, serves
@@ -18,10 +14,6 @@ class QString;
 // [--help]; `about` describes the program in the help text.
 int mclMainhg(int argc, char** argv, mlxFunction topLevel, int reserved, const mclMainInfo& info,
               const char* about = nullptr);
-
-// Qt's own texts (dialog buttons, file dialogs, command-line help) in French,
-// like the rest of the programs; once the application object exists.
-void mclUseFrenchQtTexts();
 
 // A line of news along the bottom of the program's window, outside its
 // figure (what the program does in the background, such as sending its
@@ -37,16 +29,3 @@ void mclShowNote(const QString& text);
 std::string mclCommandName(const std::string& program);
 // A path typed on the command line, taken in the folder it was typed in.
 std::string mclCommandLinePath(const std::string& path);
-
-// For the programs that read their options with Qt's parser, around the
-// application object's creation. First: reads the arguments and gives a run
-// that shows no window (a usage error, or one of `windowless` set) Qt's
-// offscreen platform, so that it needs no display.
-void mclReadCommandLine(QCommandLineParser& parser, int argc, char** argv,
-                        const std::vector<QCommandLineOption>& windowless);
-// Then, in French: prints the help or the usage error. The status to end
-// with, 0 after the help and 2 after a usage error; none to go on.
-std::optional<int> mclAnswerCommandLine(QCommandLineParser& parser, const QCommandLineOption& help,
-                                        const std::string& program);
-// A path option's value, taken in the folder the command was typed in.
-QString mclPathOption(const QCommandLineParser& parser, const QCommandLineOption& option);

@@ -61,4 +61,25 @@ expect 1 -- "$calibration" --ajuster plan.csv --json --rapport ajustement.pdf --
 expect 0 etalonnage.png -- "$calibration" --snapshot etalonnage.png
 expect 2 -- "$calibration" --script script.txt
 
+# As a launcher starts them, in the working folder: the paths are taken in the
+# folder the command was typed in, and the usage line names what was typed.
+typed=$work/typed
+mkdir "$typed" && echo dump >"$typed/tapé.txt"
+launched=(env SIMULATEUR_PLIAGE_APPEL="$typed" SIMULATEUR_PLIAGE_COMMANDE="lanceur X")
+expect 0 -- "${launched[@]}" "$console" --report rapport.pdf --csv journal.csv --csv-fr tableur.csv
+expect 0 -- "${launched[@]}" "$console" --snapshot console.png
+expect 0 -- "${launched[@]}" "$calibration" --plan plan.csv --pdf plan.pdf --graine 7
+expect 0 -- "${launched[@]}" "$calibration" --snapshot etalonnage.png
+for program in "$main" "$a1"; do
+  expect 0 -- "${launched[@]}" "$program" --script tapé.txt
+  expect 0 -- "${launched[@]}" "$program" --snapshot "$(basename "$program").png"
+done
+for file in rapport.pdf journal.csv tableur.csv console.png plan.csv plan.pdf etalonnage.png main.png morvane_a1.png; do
+  [ -s "$typed/$file" ] || { echo "FAIL: no $file in the folder the command was typed in" >&2; status=1; }
+done
+for program in "$main" "$console" "$calibration"; do
+  usage=$("${launched[@]}" "$program" --help | head -1)
+  [[ $usage == "Utilisation : lanceur X "* ]] || { echo "FAIL: usage line « $usage »" >&2; status=1; }
+done
+
 exit $status

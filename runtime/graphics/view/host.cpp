@@ -4,24 +4,19 @@
 #include "errors.h"
 #include "figure_window.h"
 #include "host_options.h"
+#include "program_start.h"
 #include "qt_text.h"
 #include "qt_view.h"
 #include "script_player.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QLabel>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
-#include <QTranslator>
 
 #include <algorithm>
-#include <clocale>
 #include <csignal>
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <unistd.h>
@@ -182,48 +177,6 @@ void mclShowNote(const QString& text) {
     }
 }
 
-void mclUseFrenchQtTexts() {
-    static QTranslator translator;  // as long as the application
-    if (translator.load(QLocale(QLocale::French), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&translator);
-}
-
-void mclReadCommandLine(QCommandLineParser& parser, int argc, char** argv,
-                        const std::vector<QCommandLineOption>& windowless) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    bool shown = parser.parse(arguments) && parser.positionalArguments().isEmpty() &&
-                 std::none_of(windowless.begin(), windowless.end(),
-                              [&](const QCommandLineOption& o) { return parser.isSet(o); });
-    if (!shown && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-}
-
-std::optional<int> mclAnswerCommandLine(QCommandLineParser& parser, const QCommandLineOption& help,
-                                        const std::string& program) {
-    const QString command = QString::fromStdString(mclCommandName(program));
-    // Again, now that Qt's messages are in French.
-    if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
-        const QString why = !parser.errorText().isEmpty()
-                                ? parser.errorText()
-                                : QStringLiteral("argument « %1 » non reconnu.").arg(parser.positionalArguments()[0]);
-        std::fprintf(stderr, "%s : %s\n« %s --help » décrit ses options.\n", qPrintable(command), qPrintable(why),
-                     qPrintable(command));
-        return 2;
-    }
-    if (!parser.isSet(help)) return std::nullopt;
-    // Qt's usage line names the program's file, which the user did not type.
-    QString text = parser.helpText();
-    const QString file = QCoreApplication::arguments().constFirst();
-    const auto at = text.indexOf(file);
-    if (at >= 0) text.replace(at, file.size(), command);
-    std::printf("%s", qPrintable(text));
-    return 0;
-}
-
-QString mclPathOption(const QCommandLineParser& parser, const QCommandLineOption& option) {
-    return QString::fromStdString(mclCommandLinePath(parser.value(option).toStdString()));
-}
-
 int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, const mclMainInfo& info,
               const char* about) {
     installFaultHandlers();
@@ -243,11 +196,8 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, con
         std::cout << hostHelp(mclCommandName(info.functionTable[0].name), about ? about : "");
         return 0;
     }
-    if ((options.script || options.snapshot) && !options.show) qputenv("QT_QPA_PLATFORM", "offscreen");
-
-    QApplication app(argc, argv);
-    mclUseFrenchQtTexts();
-    std::setlocale(LC_NUMERIC, "C");  // Qt adopted the desktop's locale; numbers keep the decimal point
+    const auto application = mclStartApplication(argc, argv, (options.script || options.snapshot) && !options.show);
+    QApplication& app = *application;
     app.setQuitOnLastWindowClosed(false);  // the tree's last figure decides
 
     Tree& tree = programTree();
