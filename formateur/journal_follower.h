@@ -37,7 +37,7 @@ private:
     StationJournal journal_;
     qint64 lastId_ = 0;
     std::vector<Trial> session_;
-    QTimer timer_;
+    QTimer timer_{this};  // a child, so that its polls can be watched
     int ticks_ = 0;
     bool journalFailed_ = false;
     enum class Server { Unknown, Reachable, Unreachable } server_ = Server::Unknown;

@@ -16,9 +16,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -150,7 +152,8 @@ TEST(JournalFollowerTest, SaysOnceWhenTheServerCannotBeReached) {
     // The worker tries again and fails again: nothing more is said. The
     // follower looks at the worker's finding every five polls.
     ASSERT_TRUE(journal.writeReplicationStatus(false, "Délai dépassé.", &error));
-    QTest::qWait(JournalFollower::kPollMs * 6);
+    QSignalSpy polls(follower.findChild<QTimer*>(), &QTimer::timeout);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return polls.size() >= 6; }));
     EXPECT_EQ(said.size(), 1);
     ASSERT_TRUE(journal.writeReplicationStatus(true, "", &error));
     ASSERT_TRUE(QTest::qWaitFor([&] { return said.size() == 2; }));
