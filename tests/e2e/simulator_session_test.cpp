@@ -6,6 +6,7 @@
 #include "deg2rad.h"
 #include "conversion.h"
 #include "var_.h"
+#include "working_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -27,14 +28,12 @@ struct Prediction {
 // What the models predict with the built-in rows, in this process.
 Prediction predict(std::array<double, 5> coded) {
     Workspace builtInRows;  // an empty poly/
-    auto here = std::filesystem::current_path();
-    std::filesystem::current_path(builtInRows.path());
+    const WorkingFolder inFolder(builtInRows.path());
     InitializeModule_var_();
     mxArray A2, H;
     mxArray A1 = mlfVar_(&A2, &H, mxArray::scalar(coded[0]), mxArray::scalar(coded[1]),
                          mxArray::scalar(coded[2]), mxArray::scalar(coded[3]), mxArray::scalar(coded[4]));
     TerminateModule_var_();
-    std::filesystem::current_path(here);
     return {A1.at(0), A2.at(0), H.at(0)};
 }
 

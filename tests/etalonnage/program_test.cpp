@@ -6,6 +6,7 @@
 #include "var_.h"
 #include "terms.h"
 #include "window.h"
+#include "working_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -212,8 +213,7 @@ TEST(Program, SavedModelsAreWhatTheSimulatorPredicts) {
     EXPECT_FALSE(h.contains('\n'));
 
     initializeModelModules();
-    const QString start = QDir::currentPath();
-    QDir::setCurrent(d);
+    const WorkingFolder inFolder(d.toStdString());
     for (const Coded& x : {Coded{}, Coded{1, -1, 1, -1, 1}, Coded{0.5, 0.2, -0.7, 1, -1}, Coded{-1, -1, 1, -2, -0.4}}) {
         mxArray A2, H;
         const mxArray A1 = mlfVar_(&A2, &H, mxArray::scalar(x[0]), mxArray::scalar(x[1]), mxArray::scalar(x[2]),
@@ -228,7 +228,6 @@ TEST(Program, SavedModelsAreWhatTheSimulatorPredicts) {
             EXPECT_NEAR(simulator[m], fitted, 21 * 4 * 5e-7);
         }
     }
-    QDir::setCurrent(start);
 }
 
 // The fit tab says what to do instead of showing empty charts, until a sheet

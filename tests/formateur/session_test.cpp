@@ -6,6 +6,7 @@
 #include "report.h"
 #include "session.h"
 #include "var_.h"
+#include "working_folder.h"
 
 #include <QApplication>
 #include <QDoubleSpinBox>
@@ -35,17 +36,10 @@ bool waitFor(Condition condition) {
     return QTest::qWaitFor(condition, 5000);
 }
 
-// The current folder for the life of the object.
-struct InFolder {
-    fs::path start = fs::current_path();
-    explicit InFolder(const fs::path& folder) { fs::current_path(folder); }
-    ~InFolder() { fs::current_path(start); }
-};
-
 // A1, A2, H with the built-in rows, as the simulator computes them.
 std::array<double, 3> prediction(const Setting& coded) {
     Workspace emptyPoly;
-    InFolder in(emptyPoly.path());
+    const WorkingFolder in(emptyPoly.path());
     mxArray A2, H;
     mxArray A1 = mlfVar_(&A2, &H, mxArray::scalar(coded[0]), mxArray::scalar(coded[1]), mxArray::scalar(coded[2]),
                          mxArray::scalar(coded[3]), mxArray::scalar(coded[4]));
@@ -104,7 +98,7 @@ void expectSessionRows(const std::vector<Trial>& rows, const QString& session) {
 TEST(ConsoleSession, ShowsTheTrialsMadeBeforeItAndFollowsANewSession) {
     Workspace w;
     playSession(w);
-    InFolder in(w.path());
+    const WorkingFolder in(w.path());
     ConsoleWindow window;
     const std::vector<Trial> shown = window.sessionShown();
     expectSessionRows(shown, shown.at(0).session);
@@ -124,7 +118,7 @@ TEST(ConsoleSession, ShowsTheTrialsMadeBeforeItAndFollowsANewSession) {
 TEST(ConsoleWindowTest, FollowsTheSessionAndHighlightsTheSelectedProfile) {
     Workspace w;
     w.write("data/config_outillage.dat", "A=16,   R=10,   L=65,   C=38,   F=80 \nA1=1,   A2=2,   H=3 \n");
-    InFolder in(w.path());
+    const WorkingFolder in(w.path());
     ConsoleWindow window;
     auto* table = window.findChild<SessionView*>()->findChild<QTableWidget*>();
     auto* chart = window.findChild<QCustomPlot*>();
@@ -153,7 +147,7 @@ TEST(ConsoleWindowTest, FollowsTheSessionAndHighlightsTheSelectedProfile) {
 
 TEST(ConsoleWindowTest, FitsClassroomScreensWithAnUndistortedChart) {
     Workspace w;
-    InFolder in(w.path());
+    const WorkingFolder in(w.path());
     ConsoleWindow window;
     auto* chart = window.findChild<QCustomPlot*>();
     ASSERT_TRUE(chart);
@@ -191,7 +185,7 @@ TEST(ConsoleWindowTest, FitsClassroomScreensWithAnUndistortedChart) {
 // the file as the other left it, and shows what the other wrote.
 TEST(ConsoleWindowTest, TwoConsolesOnOneFolderKeepEachOthersChanges) {
     Workspace w;
-    InFolder in(w.path());
+    const WorkingFolder in(w.path());
     ConsoleWindow first, second;
     auto field = [](ConsoleWindow& window, const char* key) { return window.findChild<QDoubleSpinBox*>(key); };
     field(first, "budget")->setValue(5250);

@@ -4,8 +4,7 @@
 #include "solvability.h"
 #include "three_var.h"
 #include "var_.h"
-
-#include <QTemporaryDir>
+#include "working_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +19,7 @@ namespace fs = std::filesystem;
 // A working folder with poly/, current for the test.
 class ModelFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fs::create_directory(dir_.path().toStdString() + "/poly");
-        fs::current_path(dir_.path().toStdString());
-    }
-    void TearDown() override { fs::current_path(start_); }
+    void SetUp() override { fs::create_directory("poly"); }
     // Writes the three files as the editors do, one row each.
     static void writeRows(const std::array<std::array<double, 21>, 3>& rows) {
         const char* names[] = {"poly/A1.poly", "poly/A2.poly", "poly/H.poly"};
@@ -35,8 +30,7 @@ protected:
     }
 
 private:
-    QTemporaryDir dir_;
-    fs::path start_ = fs::current_path();
+    const WorkingFolder folder_;
 };
 
 // The best value of three_var's formula on a regular grid of the box.

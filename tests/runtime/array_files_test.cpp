@@ -1,5 +1,6 @@
 // Files by id, formatted reading and writing, and the working directory.
 #include "array.h"
+#include "working_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,18 +15,7 @@ namespace {
 
 class Files : public testing::Test {
 protected:
-    void SetUp() override {
-        start_ = fs::current_path();
-        dir_ = fs::temp_directory_path() / ("array_files_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        fs::current_path(dir_);
-    }
-    void TearDown() override {
-        mclCloseAllFiles();
-        fs::current_path(start_);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { mclCloseAllFiles(); }
     static void put(const std::string& name, const std::string& content) {
         std::ofstream(name, std::ios::binary) << content;
     }
@@ -43,7 +33,8 @@ protected:
         return numbers;
     }
 
-    fs::path start_, dir_;
+    const WorkingFolder folder_;
+    const fs::path dir_ = folder_.path();
 };
 
 TEST_F(Files, IdsAreTheSmallestFreeFromThree) {

@@ -3,6 +3,7 @@
 // runs as the unprivileged user "nobody", since root writes anywhere.
 #include "array.h"
 #include "file_safety.h"
+#include "working_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -43,20 +44,11 @@ mxArray text(const std::string& t) { return mxArray::text(t); }
 class FileSafety : public testing::Test {
 protected:
     void SetUp() override {
-        start_ = fs::current_path();
         // Under /tmp and owned by nobody, so that a child running as nobody works in it.
-        dir_ = fs::temp_directory_path() / ("file_safety_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         nobody_ = ::getpwnam("nobody");
         if (nobody_) ::chown(dir_.c_str(), nobody_->pw_uid, nobody_->pw_gid);
-        fs::current_path(dir_);
     }
-    void TearDown() override {
-        mclCloseAllFiles();
-        fs::current_path(start_);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { mclCloseAllFiles(); }
     // Runs the checks as nobody; a failed EXPECT in the child fails the test.
     void asNobody(const std::function<void()>& checks) {
         if (!nobody_) GTEST_SKIP() << "no user nobody";
@@ -73,7 +65,8 @@ protected:
     }
     void ownByNobody(const fs::path& file) { ::lchown(file.c_str(), nobody_->pw_uid, nobody_->pw_gid); }
 
-    fs::path start_, dir_;
+    const WorkingFolder folder_;
+    const fs::path dir_ = folder_.path();
     struct passwd* nobody_ = nullptr;
 };
 

@@ -3,11 +3,11 @@
 
 #include "array.h"
 #include "main_mainhg.h"
+#include "working_folder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -29,26 +29,15 @@ protected:
 class SimulatorFolderTest : public SimulatorTest {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "simulator-test-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("no temporary folder");
-        folder_ = pattern;
-        fs::current_path(folder_);
         fs::create_directory("poly");
         SimulatorTest::SetUp();
-    }
-    void TearDown() override {
-        SimulatorTest::TearDown();
-        fs::current_path(start_);
-        fs::remove_all(folder_);
     }
     static void writeFile(const fs::path& name, const std::string& content) {
         std::ofstream(name, std::ios::binary) << content;
     }
 
-    const fs::path start_ = fs::current_path();
-
 private:
-    fs::path folder_;
+    const WorkingFolder folder_;
 };
 
 inline auto raises(const std::string& text) {
