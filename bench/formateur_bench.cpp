@@ -51,14 +51,14 @@ BENCHMARK(BM_SolvabilityCheck)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 // One trial as the simulator records it: a row of the station's journal.
 void writeTrial(StationJournal& journal, int n) {
     JournalRow r;
-    r.poste = "P1";
+    r.station = "P1";
     r.session = "bench";
-    r.numero = r.nb_essais = n;
-    r.heure = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
-    r.a = 8, r.r = 8, r.l = 61, r.c = 34, r.f = 60;
-    r.a1 = 132.806, r.a2 = 128.8776, r.h = 32.8986;
-    r.cout_outillage = 2500.0 * n, r.cout_reglage = 350.0 * n;
-    r.facture = 1;
+    r.number = r.count = n;
+    r.recorded = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    r.setting[0] = 8, r.setting[1] = 8, r.setting[2] = 61, r.setting[3] = 34, r.setting[4] = 60;
+    r.A1 = 132.806, r.A2 = 128.8776, r.H = 32.8986;
+    r.tooling = 2500.0 * n, r.adjustment = 350.0 * n;
+    r.charged = true;
     QString error;
     if (!journal.append({r}, &error)) std::abort();
 }

@@ -65,13 +65,13 @@ int main(int argc, char** argv) {
         std::vector<JournalRow> rows(kTrials);
         const QString session = QUuid::createUuid().toString(QUuid::WithoutBraces);
         for (int t = 0; t < kTrials; ++t) {
-            rows[t].poste = QStringLiteral("banc-%1").arg(s);
+            rows[t].station = QStringLiteral("banc-%1").arg(s);
             rows[t].session = session;
-            rows[t].numero = t + 1;
-            rows[t].heure = "2026-12-07T10:00:00.000Z";
-            rows[t].a1 = 130 + t * 0.01;
-            rows[t].nb_essais = t + 1;
-            rows[t].facture = 1;
+            rows[t].number = t + 1;
+            rows[t].recorded = "2026-12-07T10:00:00.000Z";
+            rows[t].A1 = 130 + t * 0.01;
+            rows[t].count = t + 1;
+            rows[t].charged = true;
         }
         if (!journal.open(&error, {}, false) || !journal.append(rows, &error)) {
             std::fprintf(stderr, "%s\n", qPrintable(error));

@@ -28,17 +28,8 @@ QString quoted(const QString& value) {
     return '\'' + v + '\'';
 }
 
+// Version 1: the rows, and the trigger that notifies each new one.
 const char* const kSchemaV1[] = {
-    R"(CREATE TABLE essais (
-  poste text NOT NULL, stagiaire text NOT NULL DEFAULT '', session text NOT NULL,
-  numero integer NOT NULL, heure text NOT NULL,
-  a double precision NOT NULL, r double precision NOT NULL, l double precision NOT NULL,
-  c double precision NOT NULL, f double precision NOT NULL,
-  a1 double precision NOT NULL, a2 double precision NOT NULL, h double precision NOT NULL,
-  cout_outillage double precision NOT NULL, cout_reglage double precision NOT NULL,
-  nb_essais integer NOT NULL, facture integer NOT NULL,
-  recu timestamptz NOT NULL DEFAULT now(),
-  PRIMARY KEY (poste, session, numero)))",
     R"(CREATE FUNCTION essais_notifie() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
   PERFORM pg_notify('essais', NEW.poste);
@@ -54,7 +45,6 @@ END $$)",
 // trial can have; the server alone sets when it received a row. Rows already
 // there are kept as they are (NOT VALID).
 const char* const kSchemaV2[] = {
-    "ALTER TABLE essais ADD COLUMN installation text NOT NULL DEFAULT ''",
     R"(ALTER TABLE essais ADD CONSTRAINT essais_valeurs CHECK (
   length(poste) BETWEEN 1 AND 64 AND poste !~ '[[:cntrl:]]' AND length(stagiaire) <= 64
   AND stagiaire !~ '[[:cntrl:]]' AND length(session) <= 64 AND length(heure) <= 40
@@ -85,6 +75,26 @@ const char* const kRoles = R"(DO $$ BEGIN
   IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'pliage_formateur') THEN CREATE ROLE pliage_formateur NOLOGIN; END IF;
 END $$)";
 
+// The statements that bring the class database from version - 1 to version:
+// the table or the row's columns that came with it, then the rest.
+QStringList schemaStatements(int version) {
+    QStringList statements, created;
+    for (const JournalColumn& c : journalLayout()) {
+        if (c.since == version && version > 1)
+            statements << "ALTER TABLE essais ADD COLUMN " + c.definition(SqlDialect::PostgreSQL);
+        if (c.since == 1) created << c.definition(SqlDialect::PostgreSQL);
+    }
+    if (version == 1)
+        statements << QStringLiteral("CREATE TABLE essais (%1, recu timestamptz NOT NULL DEFAULT now(), "
+                                     "PRIMARY KEY (poste, session, numero))").arg(created.join(", "));
+    auto add = [&statements](const auto& rest) {
+        for (const char* sql : rest) statements << sql;
+    };
+    if (version == 1) add(kSchemaV1);
+    if (version == 2) add(kSchemaV2);
+    return statements;
+}
+
 // What every run makes sure of, whatever the version: the rights, and the
 // index the console reads each station's rows by, a page at a time.
 const char* const kAccess[] = {
@@ -92,8 +102,6 @@ const char* const kAccess[] = {
     "REVOKE ALL ON essais, version_schema, postes, contacts FROM PUBLIC",
     "REVOKE ALL ON FUNCTION signale_poste(text, text, boolean) FROM PUBLIC",
     "REVOKE INSERT ON essais FROM pliage_poste",
-    "GRANT INSERT (poste, stagiaire, session, numero, heure, a, r, l, c, f, a1, a2, h, cout_outillage, cout_reglage, "
-    "nb_essais, facture, installation) ON essais TO pliage_poste",
     "GRANT EXECUTE ON FUNCTION signale_poste(text, text, boolean) TO pliage_poste",
     "GRANT SELECT ON essais, version_schema, contacts TO pliage_formateur",
     "GRANT SELECT, INSERT, DELETE ON postes TO pliage_formateur",
@@ -315,11 +323,11 @@ QString initClassDatabase(const QString& conninfo, bool* ok) {
                 done = false;
             }
             done = done && run(kRoles);
-            if (done && found < 1)
-                for (const char* sql : kSchemaV1) done = done && run(sql);
-            if (done && found < 2)
-                for (const char* sql : kSchemaV2) done = done && run(sql);
+            for (int version = found + 1; version <= kClassSchemaVersion; ++version)
+                for (const QString& sql : schemaStatements(version)) done = done && run(sql);
             for (const char* sql : kAccess) done = done && run(sql);
+            // A station inserts the row's columns, never when the server received it.
+            done = done && run(QStringLiteral("GRANT INSERT (%1) ON essais TO pliage_poste").arg(journalColumns().join(", ")));
             if (done && found < kClassSchemaVersion)
                 done = run("DELETE FROM version_schema") &&
                        run(QStringLiteral("INSERT INTO version_schema VALUES (%1)").arg(kClassSchemaVersion));

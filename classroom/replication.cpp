@@ -122,8 +122,8 @@ private:
                 journal_.markSent({entry}, &error);
             } else if (refused && journal_.markSetAside(entry, &error)) {
                 *setAside = QStringLiteral("L'essai n° %1 de la session du %2 est gardé sur ce poste, non envoyé : %3")
-                                .arg(entry.row.numero)
-                                .arg(entry.row.heure.left(10), error);
+                                .arg(entry.row.number)
+                                .arg(entry.row.recorded.left(10), error);
             } else {
                 return false;
             }

@@ -12,7 +12,7 @@
 #include <QStringList>
 #include <QUuid>
 
-#include <array>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <map>
@@ -33,17 +33,13 @@ QString describe(const QString& path, const QSqlError& e) {
     return QStringLiteral("Journal %1 : %2").arg(QDir::toNativeSeparators(path), e.text());
 }
 
-const char* const kCreateEssais = R"(
-CREATE TABLE essais (
-  poste TEXT NOT NULL, stagiaire TEXT NOT NULL DEFAULT '', session TEXT NOT NULL,
-  numero INTEGER NOT NULL, heure TEXT NOT NULL,
-  a REAL NOT NULL, r REAL NOT NULL, l REAL NOT NULL, c REAL NOT NULL, f REAL NOT NULL,
-  a1 REAL NOT NULL, a2 REAL NOT NULL, h REAL NOT NULL,
-  cout_outillage REAL NOT NULL, cout_reglage REAL NOT NULL,
-  nb_essais INTEGER NOT NULL, facture INTEGER NOT NULL,
-  installation TEXT NOT NULL DEFAULT '',
-  envoye INTEGER NOT NULL DEFAULT 0,
-  PRIMARY KEY (session, numero)))";
+// The journal's table: the row's columns, and whether the class database has it.
+QString createEssais() {
+    QStringList definitions;
+    for (const JournalColumn& c : journalLayout()) definitions << c.definition(SqlDialect::SQLite);
+    return QStringLiteral("CREATE TABLE essais (%1, envoye INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (session, numero))")
+        .arg(definitions.join(", "));
+}
 
 const char* const kCreateStatus = R"(
 CREATE TABLE IF NOT EXISTS replication (
@@ -68,47 +64,6 @@ bool setAside(const QString& path, QString* error) {
 }
 
 }  // namespace
-
-bool JournalRow::operator==(const JournalRow& o) const {
-    return poste == o.poste && stagiaire == o.stagiaire && session == o.session && numero == o.numero &&
-           heure == o.heure && a == o.a && r == o.r && l == o.l && c == o.c && f == o.f && a1 == o.a1 &&
-           a2 == o.a2 && h == o.h && cout_outillage == o.cout_outillage && cout_reglage == o.cout_reglage &&
-           nb_essais == o.nb_essais && facture == o.facture && installation == o.installation;
-}
-
-QStringList journalColumns() {
-    return {"poste", "stagiaire", "session", "numero", "heure", "a", "r", "l", "c", "f", "a1", "a2", "h",
-            "cout_outillage", "cout_reglage", "nb_essais", "facture", "installation"};
-}
-
-QVariantList journalValues(const JournalRow& r) {
-    // An empty text is stored as one, not as NULL.
-    auto text = [](const QString& s) { return QVariant(s.isNull() ? QString("") : s); };
-    return {text(r.poste), text(r.stagiaire), text(r.session), r.numero, r.heure, r.a, r.r, r.l, r.c, r.f, r.a1, r.a2, r.h,
-            r.cout_outillage, r.cout_reglage, r.nb_essais, r.facture, text(r.installation)};
-}
-
-JournalRow journalRowAt(const QSqlQuery& q, int firstColumn) {
-    auto v = [&](int i) { return q.value(firstColumn + i); };
-    JournalRow r;
-    r.poste = v(0).toString();
-    r.stagiaire = v(1).toString();
-    r.session = v(2).toString();
-    r.numero = v(3).toInt();
-    r.heure = v(4).toString();
-    double* const numbers[] = {&r.a, &r.r, &r.l, &r.c, &r.f, &r.a1, &r.a2, &r.h, &r.cout_outillage, &r.cout_reglage};
-    for (int i = 0; i < 10; ++i) *numbers[i] = v(5 + i).toDouble();
-    r.nb_essais = v(15).toInt();
-    r.facture = v(16).toInt();
-    r.installation = v(17).toString();
-    return r;
-}
-
-QString journalInsertSql(const QString& suffix) {
-    const QStringList columns = journalColumns();
-    return QStringLiteral("INSERT INTO essais (%1) VALUES (?%2)%3")
-        .arg(columns.join(','), QString(",?").repeated(columns.size() - 1), suffix);
-}
 
 QStringList journalCsvColumns() {
     return {"heure", "session", "A", "R", "L", "C", "F", "A1", "A2", "H", "ecart_A1", "ecart_A2",
@@ -198,26 +153,34 @@ bool StationJournal::createSchema(const QString& importPoste, QString* error) {
         q.exec("ROLLBACK");
         return false;
     };
-    // A journal from before installations were named gets the column, once
+    // A journal from an older build gets the columns it lacks, once
     // whichever program opens it first.
-    auto addInstallationColumn = [&](QSqlQuery& q) {
-        auto missing = [&] {
-            return q.exec("SELECT count(*) FROM pragma_table_info('essais') WHERE name = 'installation'") &&
-                   q.next() && q.value(0).toInt() == 0;
-        };
-        if (!missing()) return q.lastError().isValid() ? fail() : (q.finish(), true);
+    auto missingColumns = [&]() -> std::optional<std::vector<const JournalColumn*>> {
+        if (!q.exec("SELECT name FROM pragma_table_info('essais')")) return std::nullopt;
+        QStringList present;
+        while (q.next()) present << q.value(0).toString();
         q.finish();
+        std::vector<const JournalColumn*> missing;
+        for (const JournalColumn& c : journalLayout())
+            if (!present.contains(c.name)) missing.push_back(&c);
+        return missing;
+    };
+    auto addMissingColumns = [&] {
+        const auto seen = missingColumns();
+        if (!seen) return fail();
+        if (seen->empty()) return true;
         if (!q.exec("BEGIN IMMEDIATE")) return fail();
-        const bool add = missing();
-        q.finish();
-        if (add && !q.exec("ALTER TABLE essais ADD COLUMN installation TEXT NOT NULL DEFAULT ''")) return fail();
+        const auto missing = missingColumns();
+        if (!missing) return fail();
+        for (const JournalColumn* c : *missing)
+            if (!q.exec("ALTER TABLE essais ADD COLUMN " + c->definition(SqlDialect::SQLite))) return fail();
         return q.exec("COMMIT") || fail();
     };
     if (!q.exec("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'essais'") || !q.next())
         return fail();
     if (q.value(0).toInt() == 1) {
         q.finish();
-        return addInstallationColumn(q) && (q.exec(kCreateStatus) || fail());
+        return addMissingColumns() && (q.exec(kCreateStatus) || fail());
     }
     q.finish();
     if (!q.exec("BEGIN IMMEDIATE")) return fail();
@@ -227,7 +190,7 @@ bool StationJournal::createSchema(const QString& importPoste, QString* error) {
     const bool created = q.value(0).toInt() == 0;
     q.finish();
     if (created) {
-        if (!q.exec(kCreateEssais) || !q.exec("CREATE INDEX essais_a_envoyer ON essais (envoye) WHERE envoye = 0"))
+        if (!q.exec(createEssais()) || !q.exec("CREATE INDEX essais_a_envoyer ON essais (envoye) WHERE envoye = 0"))
             return fail();
     }
     if (!q.exec(kCreateStatus)) return fail();
@@ -360,40 +323,55 @@ std::optional<ReplicationStatus> StationJournal::replicationStatus(QString* erro
     return s;
 }
 
+namespace {
+
+// One field of the old journal.csv into the row, when a column holds it; a
+// field derived from others need only be a number.
+bool readCsvField(const QString& header, const QString& field, JournalRow& row) {
+    const auto& layout = journalLayout();
+    const auto column = std::find_if(layout.begin(), layout.end(), [&](const JournalColumn& c) { return c.csv == header; });
+    const ColumnType type = column == layout.end() ? ColumnType::Real : column->type;
+    QVariant value = field;
+    if (type == ColumnType::Flag) {
+        if (field != "oui" && field != "non") return false;
+        value = field == "oui" ? 1 : 0;
+    } else if (type != ColumnType::Text) {
+        bool ok = false;
+        const double number = field.toDouble(&ok);
+        if (!ok || !std::isfinite(number)) return false;
+        value = type == ColumnType::Integer ? QVariant(int(std::lround(number))) : QVariant(number);
+    }
+    if (column != layout.end()) column->set(row, value);
+    return true;
+}
+
+}  // namespace
+
 std::vector<JournalRow> importJournalCsv(const QString& csvPath, const QString& poste) {
-    // The columns the console wrote: heure, session, A..F, A1, A2, H, three
-    // deviations, the two costs, the total, the count and "oui"/"non".
-    static const QString header = journalCsvColumns().join(',');
+    static const QStringList headers = journalCsvColumns();
     std::vector<JournalRow> rows;
     QFile file(csvPath);
     if (!file.open(QIODevice::ReadOnly)) return rows;
     const QList<QByteArray> lines = file.readAll().split('\n');
-    if (lines.isEmpty() || QString::fromUtf8(lines.first()).trimmed() != header) return rows;
-    std::map<int, std::pair<QString, int>> sessions;  // old number -> UUID, last numero
+    if (lines.isEmpty() || QString::fromUtf8(lines.first()).trimmed() != headers.join(',')) return rows;
+    std::map<int, std::pair<QString, int>> sessions;  // old number -> UUID, last number
     for (int i = 1; i < lines.size(); ++i) {
-        const QStringList f = QString::fromUtf8(lines[i]).trimmed().split(',');
-        if (f.size() != 18 || (f[17] != "oui" && f[17] != "non")) continue;
-        const QDateTime time = QDateTime::fromString(f[0], Qt::ISODateWithMs);
-        bool ok = time.isValid();
-        const int oldSession = ok ? f[1].toInt(&ok) : 0;
-        std::array<double, 15> v{};
-        for (int k = 0; ok && k < 15; ++k) {
-            v[k] = f[k + 2].toDouble(&ok);
-            ok = ok && std::isfinite(v[k]);
-        }
-        if (!ok) continue;
-        auto& [uuid, numero] = sessions[oldSession];
-        if (uuid.isEmpty()) uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const QStringList fields = QString::fromUtf8(lines[i]).trimmed().split(',');
+        if (fields.size() != headers.size()) continue;
         JournalRow r;
-        r.poste = poste;
+        bool ok = true;
+        for (int k = 0; ok && k < headers.size(); ++k) ok = readCsvField(headers[k], fields[k], r);
+        // The console numbered its sessions 1, 2, ... and wrote local times.
+        const QDateTime time = QDateTime::fromString(r.recorded, Qt::ISODateWithMs);
+        ok = ok && time.isValid();
+        const int oldSession = ok ? r.session.toInt(&ok) : 0;
+        if (!ok) continue;
+        auto& [uuid, number] = sessions[oldSession];
+        if (uuid.isEmpty()) uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        r.station = poste;
         r.session = uuid;
-        r.numero = ++numero;
-        r.heure = time.toUTC().toString(Qt::ISODateWithMs);
-        r.a = v[0], r.r = v[1], r.l = v[2], r.c = v[3], r.f = v[4];
-        r.a1 = v[5], r.a2 = v[6], r.h = v[7];
-        r.cout_outillage = v[11], r.cout_reglage = v[12];
-        r.nb_essais = int(std::lround(v[14]));
-        r.facture = f[17] == "oui" ? 1 : 0;
+        r.number = ++number;
+        r.recorded = time.toUTC().toString(Qt::ISODateWithMs);
         rows.push_back(r);
     }
     return rows;

@@ -3,42 +3,13 @@
 // console is imported once, when the journal is created, and kept as it is.
 #pragma once
 
+#include "journal_row.h"
+
 #include <QString>
 #include <QStringList>
-#include <QVariantList>
 
 #include <optional>
 #include <vector>
-
-class QSqlQuery;
-
-// One trial, with the same columns in the station's journal and in the class
-// database (table essais).
-struct JournalRow {
-    QString poste, stagiaire;
-    QString session;  // a UUID, new at each start of the simulator
-    int numero = 0;   // 1, 2, ... in the session, uncharged repeats included
-    QString heure;    // ISO 8601, UTC, milliseconds
-    double a = 0, r = 0, l = 0, c = 0, f = 0;  // the setting: °, mm, mm, mm, bars
-    double a1 = 0, a2 = 0, h = 0;              // the predictions: °, °, mm
-    double cout_outillage = 0, cout_reglage = 0;
-    int nb_essais = 0;  // the account's count after the trial
-    int facture = 0;    // 1 when the trial was charged, 0 for an uncharged repeat
-    // The simulator's installation (data/installation), which tells apart two
-    // PCs given one station name; empty in rows from before it was kept.
-    QString installation;
-
-    bool operator==(const JournalRow& o) const;
-};
-
-// The columns of essais in order, and a row's values in that order.
-QStringList journalColumns();
-QVariantList journalValues(const JournalRow& row);
-// The row whose columns the query's current record holds in that order,
-// from firstColumn on.
-JournalRow journalRowAt(const QSqlQuery& q, int firstColumn);
-// INSERT INTO essais of those columns, one placeholder each, then suffix.
-QString journalInsertSql(const QString& suffix = {});
 
 // The columns of the journal.csv the console writes, which an older console
 // also kept beside the journal.

@@ -32,22 +32,10 @@ bool Trial::plausible() const {
            adjustment >= 0 && adjustment <= 1e9 && count >= 0;
 }
 
-Trial trialFrom(const JournalRow& r) {
+Trial trialFrom(const JournalRow& row) {
     Trial t;
-    t.station = r.poste;
-    t.trainee = r.stagiaire;
-    t.session = r.session;
-    t.installation = r.installation;
-    t.number = r.numero;
-    t.time = QDateTime::fromString(r.heure, Qt::ISODateWithMs).toLocalTime();
-    t.setting = {r.a, r.r, r.l, r.c, r.f};
-    t.A1 = r.a1;
-    t.A2 = r.a2;
-    t.H = r.h;
-    t.tooling = r.cout_outillage;
-    t.adjustment = r.cout_reglage;
-    t.count = r.nb_essais;
-    t.charged = r.facture != 0;
+    static_cast<JournalRow&>(t) = row;
+    t.time = QDateTime::fromString(row.recorded, Qt::ISODateWithMs).toLocalTime();
     return t;
 }
 

@@ -14,17 +14,9 @@
 // The target part.
 constexpr double kTargetA1 = facts::kTarget.A1, kTargetA2 = facts::kTarget.A2, kTargetH = facts::kTarget.H;
 
-struct Trial {
-    QString station, trainee;
-    QString session;  // one start of the simulator on that station
-    QString installation;  // the PC that made it, when known
-    int number = 0;   // 1, 2, ... in the session, uncharged repeats included
+// The row, with its time in local time for the trainer.
+struct Trial : JournalRow {
     QDateTime time;
-    std::array<double, 5> setting{};  // A (°), R, L, C (mm), F (bars)
-    double A1 = 0, A2 = 0, H = 0;
-    double tooling = 0, adjustment = 0;
-    int count = 0;
-    bool charged = false;
 
     double deviationA1() const { return A1 - kTargetA1; }
     double deviationA2() const { return A2 - kTargetA2; }

@@ -108,8 +108,8 @@ private:
             // The station and trainee as the console last set them.
             settings = StationSettings::load(iniPath_);
             for (JournalRow& row : arrived) {
-                row.poste = settings.poste;
-                row.stagiaire = settings.stagiaire;
+                row.station = settings.poste;
+                row.trainee = settings.stagiaire;
                 row.installation = installation;
                 if (waiting.size() < kMaxWaiting) waiting.push_back(std::move(row));
             }
@@ -176,16 +176,15 @@ void recordTrial(const std::array<mxArray, 5>& ValR, const mxArray& A1, const mx
     if (!recording) return;
     JournalRow row;
     row.session = recording->session;
-    row.numero = ++recording->numero;
-    row.heure = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
-    row.a = ValR[0].at(0), row.r = ValR[1].at(0), row.l = ValR[2].at(0), row.c = ValR[3].at(0),
-    row.f = ValR[4].at(0);
-    row.a1 = A1.at(0), row.a2 = A2.at(0), row.h = H.at(0);
-    row.cout_outillage = mclVg(CoutO).at(0);
-    row.cout_reglage = mclVg(CoutR).at(0);
+    row.number = ++recording->numero;
+    row.recorded = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    for (std::size_t i = 0; i < row.setting.size(); ++i) row.setting[i] = ValR[i].at(0);
+    row.A1 = A1.at(0), row.A2 = A2.at(0), row.H = H.at(0);
+    row.tooling = mclVg(CoutO).at(0);
+    row.adjustment = mclVg(CoutR).at(0);
     const double count = mclVg(Nb_essai).at(0);
-    row.nb_essais = int(count);
-    row.facture = count > countBefore ? 1 : 0;
+    row.count = int(count);
+    row.charged = count > countBefore;
     recording->writer.add(std::move(row));
 }
 

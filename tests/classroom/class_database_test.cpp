@@ -40,10 +40,10 @@ InitRun initClasse(const std::string& conninfo) { return console({"--init-classe
 
 JournalEntry entry(const QString& poste, int numero) {
     JournalEntry e;
-    e.row.poste = poste;
+    e.row.station = poste;
     e.row.session = "s";
-    e.row.numero = numero;
-    e.row.heure = "2026-12-07T10:00:00.000Z";
+    e.row.number = numero;
+    e.row.recorded = "2026-12-07T10:00:00.000Z";
     return e;
 }
 
@@ -154,7 +154,7 @@ TEST_F(ClassDatabase, InitIsIdempotentRefusesANewerSchemaAndGivesEachRoleItsRigh
         EXPECT_TRUE(error.contains("un poste n'envoie que les siens")) << error.toStdString();
         for (double impossible : {std::nan(""), HUGE_VAL, -1e9}) {
             JournalEntry e = entry("station", 9);
-            e.row.cout_outillage = impossible;
+            e.row.tooling = impossible;
             EXPECT_FALSE(sendRows(poste, {e}, &error)) << impossible;
             EXPECT_TRUE(error.contains("valeurs impossibles")) << error.toStdString();
         }
@@ -208,9 +208,9 @@ TEST_F(ClassDatabase, ThreeStationsRecordIntoOneClassExactlyOnce) {
         ASSERT_EQ(rows.size(), 3u);
         for (const auto& e : rows) {
             EXPECT_TRUE(e.envoye);
-            EXPECT_EQ(count("poste = '" + e.row.poste.toStdString() + "' AND session = '" + e.row.session.toStdString() +
-                            "' AND numero = " + std::to_string(e.row.numero) + " AND cout_reglage = " +
-                            std::to_string(e.row.cout_reglage) + " AND a1 = " + QString::number(e.row.a1, 'g', 17).toStdString()),
+            EXPECT_EQ(count("poste = '" + e.row.station.toStdString() + "' AND session = '" + e.row.session.toStdString() +
+                            "' AND numero = " + std::to_string(e.row.number) + " AND cout_reglage = " +
+                            std::to_string(e.row.adjustment) + " AND a1 = " + QString::number(e.row.A1, 'g', 17).toStdString()),
                       1);
         }
     }
@@ -319,7 +319,7 @@ TEST_F(ClassDatabase, ARefusedRowIsSetAsideAndABadNameHoldsTheRows) {
     StationJournal journal(data + "/journal.sqlite");
     QString error;
     std::vector<JournalRow> rows{entry("p8", 1).row, entry("p8", 2).row, entry("p8", 3).row};
-    rows[1].stagiaire = QString(10'000, 'x');
+    rows[1].trainee = QString(10'000, 'x');
     ASSERT_TRUE(journal.open(&error) && journal.append(rows, &error)) << error.toStdString();
     auto status = [&] { return journal.replicationStatus(&error).value_or(ReplicationStatus{}); };
     {

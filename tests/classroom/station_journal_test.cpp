@@ -20,16 +20,16 @@ namespace {
 
 JournalRow sampleRow(const QString& session, int numero) {
     JournalRow r;
-    r.poste = "P1";
-    r.stagiaire = numero % 2 ? "Élise" : "";
+    r.station = "P1";
+    r.trainee = numero % 2 ? "Élise" : "";
     r.session = session;
-    r.numero = numero;
-    r.heure = QString("2026-12-07T14:03:2%1.125Z").arg(numero);
-    r.a = 9.6, r.r = 7.25, r.l = 61.5, r.c = 36, r.f = 52.25;
-    r.a1 = 133.38139645491, r.a2 = 136.62038486414997, r.h = 35.25164850138 + numero;
-    r.cout_outillage = 2500.0 * numero, r.cout_reglage = 350.0 * numero;
-    r.nb_essais = numero;
-    r.facture = numero % 2;
+    r.number = numero;
+    r.recorded = QString("2026-12-07T14:03:2%1.125Z").arg(numero);
+    r.setting[0] = 9.6, r.setting[1] = 7.25, r.setting[2] = 61.5, r.setting[3] = 36, r.setting[4] = 52.25;
+    r.A1 = 133.38139645491, r.A2 = 136.62038486414997, r.H = 35.25164850138 + numero;
+    r.tooling = 2500.0 * numero, r.adjustment = 350.0 * numero;
+    r.count = numero;
+    r.charged = numero % 2;
     return r;
 }
 
@@ -125,16 +125,16 @@ TEST(StationJournal, ImportsTheOldCsvOnceAndLeavesItAsItWas) {
         EXPECT_NE(r[0].row.session, r[3].row.session);
         EXPECT_EQ(r[0].row.session.size(), 36);
         std::vector<int> numeros, factures;
-        for (const auto& e : r) numeros.push_back(e.row.numero), factures.push_back(e.row.facture);
+        for (const auto& e : r) numeros.push_back(e.row.number), factures.push_back(e.row.charged);
         EXPECT_EQ(numeros, (std::vector<int>{1, 2, 3, 1}));
         EXPECT_EQ(factures, (std::vector<int>{1, 1, 0, 1}));
-        EXPECT_EQ(r[1].row.poste, "P7");
-        EXPECT_EQ(r[1].row.heure, "2026-12-01T09:01:00.000Z");
-        EXPECT_EQ(r[1].row.a, 9.6);
-        EXPECT_EQ(r[1].row.a1, 133.25);
-        EXPECT_EQ(r[1].row.cout_outillage, 5000);
-        EXPECT_EQ(r[1].row.cout_reglage, 700);
-        EXPECT_EQ(r[1].row.nb_essais, 2);
+        EXPECT_EQ(r[1].row.station, "P7");
+        EXPECT_EQ(r[1].row.recorded, "2026-12-01T09:01:00.000Z");
+        EXPECT_EQ(r[1].row.setting[0], 9.6);
+        EXPECT_EQ(r[1].row.A1, 133.25);
+        EXPECT_EQ(r[1].row.tooling, 5000);
+        EXPECT_EQ(r[1].row.adjustment, 700);
+        EXPECT_EQ(r[1].row.count, 2);
         EXPECT_FALSE(r[0].envoye);
     }
     // Rows the old console adds later are not taken again.

@@ -35,39 +35,39 @@ TEST(StationSession, EveryTrialIsOneRowWithItsSettingPredictionsAndAccount) {
     // Copies: the journal is read again below.
     const JournalRow first = rows[0].row, last = rows[2].row;
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(rows[i].row.numero, i + 1);
+        EXPECT_EQ(rows[i].row.number, i + 1);
         EXPECT_EQ(rows[i].row.session, first.session);
-        EXPECT_EQ(rows[i].row.poste, "P2");
-        EXPECT_EQ(rows[i].row.stagiaire, "Léa Dubois");
+        EXPECT_EQ(rows[i].row.station, "P2");
+        EXPECT_EQ(rows[i].row.trainee, "Léa Dubois");
         EXPECT_FALSE(rows[i].envoye);
     }
     EXPECT_EQ(first.session.size(), 36);
-    EXPECT_TRUE(QDateTime::fromString(first.heure, Qt::ISODateWithMs).isValid());
-    EXPECT_TRUE(first.heure.endsWith('Z'));
-    EXPECT_LE(first.heure, last.heure);
+    EXPECT_TRUE(QDateTime::fromString(first.recorded, Qt::ISODateWithMs).isValid());
+    EXPECT_TRUE(first.recorded.endsWith('Z'));
+    EXPECT_LE(first.recorded, last.recorded);
     // The setting in real units, the account after each trial, the repeat uncharged.
-    EXPECT_EQ(first.a, 16);
-    EXPECT_EQ(first.c, 36);
-    EXPECT_EQ(last.a, 9.6);
-    EXPECT_EQ(last.f, 80);
+    EXPECT_EQ(first.setting[0], 16);
+    EXPECT_EQ(first.setting[3], 36);
+    EXPECT_EQ(last.setting[0], 9.6);
+    EXPECT_EQ(last.setting[4], 80);
     std::vector<std::array<double, 4>> account;
     for (const auto& e : rows)
-        account.push_back({e.row.cout_outillage, e.row.cout_reglage, double(e.row.nb_essais), double(e.row.facture)});
+        account.push_back({e.row.tooling, e.row.adjustment, double(e.row.count), double(e.row.charged)});
     EXPECT_EQ(account, (std::vector<std::array<double, 4>>{{2500, 350, 1, 1}, {5000, 700, 2, 1}, {5000, 700, 2, 0}}));
     // The predictions are those the trial showed and logged.
     EXPECT_EQ(w.read("data/config_outillage.dat"),
-              "A=9.6,   R=10,   L=65,   C=36,   F=80 \nA1=" + num2strText(last.a1) + ",   A2=" +
-                  num2strText(last.a2) + ",   H=" + num2strText(last.h) + " \n");
-    EXPECT_EQ(rows[1].row.a1, last.a1);
-    EXPECT_NE(first.a1, last.a1);
+              "A=9.6,   R=10,   L=65,   C=36,   F=80 \nA1=" + num2strText(last.A1) + ",   A2=" +
+                  num2strText(last.A2) + ",   H=" + num2strText(last.H) + " \n");
+    EXPECT_EQ(rows[1].row.A1, last.A1);
+    EXPECT_NE(first.A1, last.A1);
 
     // Each start is a new session; what was recorded stays.
     ASSERT_EQ(w.run(kMain, kTrial).status, 0);
     rows = journalOf(w);
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_NE(rows[3].row.session, first.session);
-    EXPECT_EQ(rows[3].row.numero, 1);
-    EXPECT_EQ(rows[3].row.nb_essais, 1);
+    EXPECT_EQ(rows[3].row.number, 1);
+    EXPECT_EQ(rows[3].row.count, 1);
     EXPECT_EQ(rows[2].row, last);
 }
 
@@ -110,10 +110,10 @@ TEST(StationSession, RefusedTrialsWriteNothingAndALockedJournalCatchesUpLater) {
     auto rows = journalOf(w);
     ASSERT_EQ(rows.size(), 4u);
     std::vector<std::array<int, 2>> numbered;
-    for (const auto& e : rows) numbered.push_back({e.row.numero, e.row.nb_essais});
+    for (const auto& e : rows) numbered.push_back({e.row.number, e.row.count});
     EXPECT_EQ(numbered, (std::vector<std::array<int, 2>>{{1, 1}, {2, 2}, {3, 3}, {4, 3}}));
-    EXPECT_EQ(rows[2].row.l, rows[3].row.l);
-    EXPECT_NE(rows[1].row.l, rows[2].row.l);
+    EXPECT_EQ(rows[2].row.setting[2], rows[3].row.setting[2]);
+    EXPECT_NE(rows[1].row.setting[2], rows[2].row.setting[2]);
     EXPECT_EQ(s.finish(), 0);
 }
 
@@ -154,7 +154,7 @@ TEST(StationSession, AFullDiskKeepsTheAccountAndTheRowsWaitForRoom) {
     ASSERT_TRUE(eventually([&] { return journalOf(w).size() == 4; })) << s.errors();
     EXPECT_EQ(occurrences(s.errors(), "enregistrement repris, 4 essai(s)"), 1) << s.errors();
     std::vector<int> counts;
-    for (const auto& e : journalOf(w)) counts.push_back(e.row.nb_essais);
+    for (const auto& e : journalOf(w)) counts.push_back(e.row.count);
     EXPECT_EQ(counts, (std::vector<int>{1, 1, 2, 2}));  // the repeats uncharged
     EXPECT_EQ(s.finish(), 0);
 }

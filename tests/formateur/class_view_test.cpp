@@ -43,23 +43,23 @@ const QString kConsole = FORMATEUR_PROGRAM;
 // in degrees on A1 (the default tolerance is ±1°).
 JournalRow row(const QString& poste, const QString& session, int numero, double off, int minute) {
     JournalRow r;
-    r.poste = poste;
-    r.stagiaire = "Stagiaire de " + poste;
+    r.station = poste;
+    r.trainee = "Stagiaire de " + poste;
     r.session = session;
-    r.numero = numero;
-    r.heure = QStringLiteral("2026-12-07T09:%1:00.000Z").arg(minute, 2, 10, QChar('0'));
-    r.a = 8;
-    r.r = 8;
-    r.l = 61;
-    r.c = 34;
-    r.f = 60;
-    r.a1 = 135 + off;
-    r.a2 = 135;
-    r.h = 30.44;
-    r.cout_outillage = 2500.0 * numero;
-    r.cout_reglage = 350.0 * numero;
-    r.nb_essais = numero;
-    r.facture = 1;
+    r.number = numero;
+    r.recorded = QStringLiteral("2026-12-07T09:%1:00.000Z").arg(minute, 2, 10, QChar('0'));
+    r.setting[0] = 8;
+    r.setting[1] = 8;
+    r.setting[2] = 61;
+    r.setting[3] = 34;
+    r.setting[4] = 60;
+    r.A1 = 135 + off;
+    r.A2 = 135;
+    r.H = 30.44;
+    r.tooling = 2500.0 * numero;
+    r.adjustment = 350.0 * numero;
+    r.count = numero;
+    r.charged = true;
     return r;
 }
 
@@ -242,7 +242,7 @@ protected:
         send({row("P2", "s2", 1, 4, 2), row("P2", "s2", 2, 0.5, 3), row("P2", "s2", 3, 0.1, 4)});
         auto p3 = row("P3", "s3", 1, 2, 5);
         auto p3b = row("P3", "s3", 2, -0.9, 6);
-        p3b.cout_outillage += 100;
+        p3b.tooling += 100;
         send({p3, p3b});
     }
 
@@ -433,7 +433,7 @@ TEST_F(ClassServerTest, AStationsOwnTabSaysWhatItSends) {
 TEST_F(ClassServerTest, ReportAndCsvHoldEveryRowOfTheClass) {
     sendClass();
     auto awkward = row("P2", "s2", 4, 0, 20);
-    awkward.stagiaire = "Dupont, \"Jo\"";
+    awkward.trainee = "Dupont, \"Jo\"";
     send({awkward});
     Workspace w;
     QProcess console;

@@ -44,22 +44,22 @@ Trial trialWith(double A1, double A2, double H, int count = 1, double tooling = 
 // A row of the station's journal becomes a trial, and the trial its CSV row.
 TEST(CsvRow, FromAJournalRow) {
     JournalRow r;
-    r.poste = "P1";
+    r.station = "P1";
     r.session = "6f1c";
-    r.numero = 3;
-    r.heure = "2024-03-05T09:30:12.345Z";
-    r.a = 8;
-    r.r = 8;
-    r.l = 61;
-    r.c = 34;
-    r.f = 60;
-    r.a1 = 135.25;
-    r.a2 = 134.5;
-    r.h = 30.565;
-    r.cout_outillage = 2500;
-    r.cout_reglage = 350;
-    r.nb_essais = 2;
-    r.facture = 0;
+    r.number = 3;
+    r.recorded = "2024-03-05T09:30:12.345Z";
+    r.setting[0] = 8;
+    r.setting[1] = 8;
+    r.setting[2] = 61;
+    r.setting[3] = 34;
+    r.setting[4] = 60;
+    r.A1 = 135.25;
+    r.A2 = 134.5;
+    r.H = 30.565;
+    r.tooling = 2500;
+    r.adjustment = 350;
+    r.count = 2;
+    r.charged = false;
     const Trial t = trialFrom(r);
     EXPECT_EQ(t.time, QDateTime(QDate(2024, 3, 5), QTime(9, 30, 12, 345), Qt::UTC));
     EXPECT_EQ(t.time.timeSpec(), Qt::LocalTime);  // shown as the trainer's clock says
