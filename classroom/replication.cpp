@@ -30,33 +30,49 @@ PGcancel* cancelHandle(const QSqlDatabase& db) {
 }  // namespace
 
 // Lives in the replication thread, with its own connections.
-class ReplicationWorker {
+class ReplicationWorker : public QObject {
 public:
     explicit ReplicationWorker(Replication& owner)
-        : owner_(owner), journal_(owner.journalPath_), connection_(QStringLiteral("replication-%1").arg(quintptr(this))) {
+        : owner_(owner), journal_(owner.journalPath_), connection_(QStringLiteral("replication-%1").arg(quintptr(this))),
+          timer_(this) {
         timer_.setSingleShot(true);
-        QObject::connect(&timer_, &QTimer::timeout, &context_, [this] { pass(); });
-        QObject::connect(&owner_, &Replication::appended, &context_, [this] { soon(); }, Qt::QueuedConnection);
-        useServer(owner.serveur_);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] { pass(); });
     }
-    ~ReplicationWorker() {
-        disconnect();
+    ~ReplicationWorker() override {
+        closeConnection();
         QSqlDatabase::removeDatabase(connection_);
     }
 
+    // The first pass, in the thread that keeps the connection.
+    void start() {
+        useServer(owner_.serveur_);
+        pass();
+    }
+
+    // New rows: sent at once unless the server is being waited for.
+    void soon() {
+        if (retryMs_ == 0) pass();
+    }
+
+    // The last pass: what waits is sent, the station says it closes, and the thread ends.
+    void finish() {
+        finishing_ = true;
+        pass();
+    }
+
+private:
     void pass() {
         timer_.stop();
         if (owner_.stopping_) return;
         sendWaitingRows();
-        if (owner_.finishing_) owner_.quit();
+        if (finishing_) QThread::currentThread()->quit();
     }
 
-private:
     // A server named anew in classe.ini is taken up without a restart;
     // with none named, the station goes on with the one it had.
     void useServer(const QString& serveur) {
         if (serveur.isEmpty() || serveur == serveur_) return;
-        disconnect();
+        closeConnection();
         if (QSqlDatabase::contains(connection_)) QSqlDatabase::removeDatabase(connection_);
         serveur_ = serveur;
         server_ = ClassServer::parse(serveur, &serverProblem_);
@@ -100,12 +116,12 @@ private:
                 continue;
             }
             if (!refused || !sendOneByOne(db, *rows, &setAside)) {
-                disconnect();
+                closeConnection();
                 report(false, QStringLiteral("Le serveur de classe %1 n'a pas pris les essais : %2").arg(server_->label(), error));
                 return retryLater();
             }
         }
-        signOfLife(db, settings.poste, !owner_.finishing_);
+        signOfLife(db, settings.poste, !finishing_);
         report(true, setAside);
         retryMs_ = 0;
         timer_.start(kIdlePollMs);
@@ -142,17 +158,12 @@ private:
         if (q.exec()) lastSign_.start();
     }
 
-    // New rows: sent at once unless the server is being waited for.
-    void soon() {
-        if (retryMs_ == 0 || owner_.finishing_) pass();
-    }
-
     void retryLater() {
         retryMs_ = retryMs_ == 0 ? 1'000 : std::min(2 * retryMs_, Replication::kLongestRetryMs);
         timer_.start(retryMs_);
     }
 
-    void disconnect() {
+    void closeConnection() {
         owner_.setCancel(nullptr);
         if (QSqlDatabase::contains(connection_)) QSqlDatabase::database(connection_, false).close();
     }
@@ -172,16 +183,16 @@ private:
     QString serveur_;
     std::optional<ClassServer> server_;
     QString serverProblem_;
-    QObject context_;
     QTimer timer_;
     int retryMs_ = 0;
+    bool finishing_ = false;
     QElapsedTimer lastSign_;
     std::optional<std::pair<bool, QString>> reported_;
 };
 
 Replication::Replication(QString journalPath, QString serveur, QString settingsPath, QString installation,
                          QObject* parent)
-    : QThread(parent),
+    : QObject(parent),
       journalPath_(std::move(journalPath)),
       serveur_(std::move(serveur)),
       settingsPath_(std::move(settingsPath)),
@@ -189,10 +200,13 @@ Replication::Replication(QString journalPath, QString serveur, QString settingsP
 
 Replication::~Replication() { stop(); }
 
-void Replication::run() {
-    ReplicationWorker worker(*this);
-    worker.pass();
-    if (!stopping_ && !finishing_) exec();
+void Replication::start() {
+    worker_ = std::make_unique<WorkerThread<ReplicationWorker>>(new ReplicationWorker(*this));
+    worker_->post([](ReplicationWorker& w) { w.start(); });
+}
+
+void Replication::rowsAppended() {
+    if (worker_) worker_->post([](ReplicationWorker& w) { w.soon(); });
 }
 
 void Replication::setCancel(PGcancel* cancel) {
@@ -202,17 +216,20 @@ void Replication::setCancel(PGcancel* cancel) {
 }
 
 void Replication::stop() {
-    finishing_ = true;
-    emit appended();
-    if (wait(kLastSendMs)) return setCancel(nullptr);
-    stopping_ = true;
-    do {
-        {
-            QMutexLocker lock(&cancelMutex_);
-            char message[256];
-            if (cancel_) PQcancel(cancel_, message, sizeof message);
-        }
-        quit();
-    } while (!wait(200));
+    if (!worker_) return;
+    // Asked of the worker: it ends its thread itself, so it is there until then.
+    worker_->post([](ReplicationWorker& w) { w.finish(); });
+    if (!worker_->wait(kLastSendMs)) {
+        stopping_ = true;
+        do {
+            {
+                QMutexLocker lock(&cancelMutex_);
+                char message[256];
+                if (cancel_) PQcancel(cancel_, message, sizeof message);
+            }
+            worker_->quit();
+        } while (!worker_->wait(200));
+    }
+    worker_.reset();
     setCancel(nullptr);
 }

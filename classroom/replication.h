@@ -8,15 +8,19 @@
 // cannot reach the server.
 #pragma once
 
+#include "worker_thread.h"
+
 #include <QMutex>
+#include <QObject>
 #include <QString>
-#include <QThread>
 
 #include <atomic>
+#include <memory>
 
 typedef struct pg_cancel PGcancel;
+class ReplicationWorker;
 
-class Replication : public QThread {
+class Replication : public QObject {
     Q_OBJECT
 public:
     // journalPath: data/journal.sqlite; serveur: the libpq connection string;
@@ -27,8 +31,10 @@ public:
     // Stops the worker as stop() does.
     ~Replication() override;
 
+    // Starts the worker in a thread of its own.
+    void start();
     // Rows were appended: send them soon. Never waits.
-    void rowsAppended() { emit appended(); }
+    void rowsAppended();
     // Ends the worker: it gets a moment to send what waits, then a query
     // still in flight is cancelled; the rows not sent wait in the journal.
     void stop();
@@ -41,13 +47,9 @@ public:
     static constexpr int kSignOfLifeMs = 10'000;
 
 signals:
-    void appended();
     // What the worker found when it changed: whether the class database took
     // the rows, and why not. From the worker's thread.
     void statusChanged(bool reachable, const QString& message);
-
-protected:
-    void run() override;
 
 private:
     friend class ReplicationWorker;
@@ -56,5 +58,6 @@ private:
     QString journalPath_, serveur_, settingsPath_, installation_;
     QMutex cancelMutex_;
     PGcancel* cancel_ = nullptr;
-    std::atomic<bool> finishing_{false}, stopping_{false};
+    std::atomic<bool> stopping_{false};
+    std::unique_ptr<WorkerThread<ReplicationWorker>> worker_;  // from start() to stop()
 };

@@ -293,39 +293,34 @@ void ClassFeedReader::report(const QString& message) {
 
 ClassFeed::ClassFeed(const ClassServer& server, QObject* parent)
     : QObject(parent), reader_(new ClassFeedReader(server)) {
-    reader_->moveToThread(&thread_);
-    connect(&thread_, &QThread::finished, reader_, &QObject::deleteLater);
-    connect(reader_, &ClassFeedReader::stationRead, this,
+    const ClassFeedReader* reader = reader_.worker();
+    connect(reader, &ClassFeedReader::stationRead, this,
             [this](const QString& station, const std::vector<Trial>& rows, qint64 leftOut) {
                 rows_[station] = rows;
                 leftOut_[station] = leftOut;
                 emit changed(station);
             });
-    connect(reader_, &ClassFeedReader::presenceRead, this,
+    connect(reader, &ClassFeedReader::presenceRead, this,
             [this](const QStringList& roster, const std::vector<StationContact>& contacts) {
                 roster_ = roster;
                 contacts_ = contacts;
                 emit presenceChanged();
             });
-    connect(reader_, &ClassFeedReader::subscription, this, [this](bool works) { subscribed_ = works; });
-    connect(reader_, &ClassFeedReader::problem, this, [this](const QString& message) {
+    connect(reader, &ClassFeedReader::subscription, this, [this](bool works) { subscribed_ = works; });
+    connect(reader, &ClassFeedReader::problem, this, [this](const QString& message) {
         lastProblem_ = message;
         emit problem(message);
     });
-    connect(reader_, &ClassFeedReader::sendOnly, this, &ClassFeed::sendOnly);
-    connect(reader_, &ClassFeedReader::firstRead, this, [this] {
+    connect(reader, &ClassFeedReader::sendOnly, this, &ClassFeed::sendOnly);
+    connect(reader, &ClassFeedReader::firstRead, this, [this] {
         firstReadDone_ = true;
         emit firstReadEnded();
     });
-    thread_.start();
 }
 
-ClassFeed::~ClassFeed() {
-    thread_.quit();
-    thread_.wait();
+void ClassFeed::start() {
+    reader_.post([](ClassFeedReader& reader) { reader.start(); });
 }
-
-void ClassFeed::start() { QMetaObject::invokeMethod(reader_, &ClassFeedReader::start); }
 
 bool ClassFeed::waitForFirstRead() {
     while (!firstReadDone_) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

@@ -8,11 +8,11 @@
 
 #include "class_database.h"
 #include "journal.h"
+#include "worker_thread.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QStringList>
-#include <QThread>
 
 #include <map>
 #include <vector>
@@ -35,9 +35,8 @@ struct StationContact {
 class ClassFeed : public QObject {
     Q_OBJECT
 public:
+    // The reading thread ends with the feed, once a query in flight has ended.
     explicit ClassFeed(const ClassServer& server, QObject* parent = nullptr);
-    // Ends the reading thread, once a query in flight has ended.
-    ~ClassFeed() override;
 
     // Reads each station's latest rows, then follows the new ones; changed() tells of each
     // station read, problem() of a database that cannot be read now (the
@@ -76,12 +75,11 @@ signals:
     void problem(const QString& message);
 
 private:
-    QThread thread_;
-    ClassFeedReader* reader_;  // lives in thread_
     std::map<QString, std::vector<Trial>> rows_;
     std::map<QString, qint64> leftOut_;
     QStringList roster_;
     std::vector<StationContact> contacts_;
     bool subscribed_ = false, firstReadDone_ = false;
     QString lastProblem_;
+    WorkerThread<ClassFeedReader> reader_;  // last: it ends before the rest goes
 };

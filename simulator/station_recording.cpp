@@ -7,16 +7,14 @@
 #include "replication.h"
 #include "station_journal.h"
 #include "station_settings.h"
+#include "worker_thread.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QUuid>
 
-#include <condition_variable>
 #include <cstdio>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -24,12 +22,6 @@ namespace {
 // Rows kept in memory while the journal cannot take them: a day's trials.
 constexpr std::size_t kMaxWaiting = 100'000;
 
-// Writes the trials' rows from its own thread, in their order, so that a
-// trial never waits for the journal to reach the disk. The journal is opened
-// there, before the session starts, and the replication to the class
-// database started from there once it is. Rows the journal cannot take wait in memory and go in with the next
-// row that can be written; the rows queued when the session ends are written
-// before it does.
 // The installation's identifier from its file, made when missing or damaged.
 // Should the file not be writable, this session still has one of its own.
 QString installationId(const QString& path) {
@@ -41,95 +33,73 @@ QString installationId(const QString& path) {
     return made;
 }
 
-class JournalWriter {
+// Writes the trials' rows in their order, from the thread of its own it lives
+// in, so that a trial never waits for the journal to reach the disk. It opens
+// the journal, and starts the replication to the class database once it is.
+// Rows the journal cannot take wait in memory and go in with the next row
+// that can be written.
+class JournalWriter : public QObject {
 public:
-    JournalWriter(QString journalPath, QString iniPath, QString installationPath)
-        : journalPath_(std::move(journalPath)), iniPath_(std::move(iniPath)),
-          installationPath_(std::move(installationPath)), thread_([this] { run(); }) {
-        std::unique_lock lock(mutex_);
-        wake_.wait(lock, [this] { return opened_; });
+    // notes: in the window's thread, for what the replication finds.
+    JournalWriter(QString journalPath, QString iniPath, QString installationPath, const QObject* notes)
+        : journal_(std::move(journalPath)), iniPath_(std::move(iniPath)),
+          installationPath_(std::move(installationPath)), notes_(notes) {}
+
+    void open() {
+        StationSettings settings = StationSettings::load(iniPath_);
+        if (!settings.problem.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(settings.problem));
+        installation_ = installationId(installationPath_);
+        QString error;
+        if (!journal_.open(&error, settings.poste)) noteFailure(error);
+        if (settings.serveur.isEmpty()) return;
+        replication_ = std::make_unique<Replication>(journal_.path(), settings.serveur, iniPath_, installation_);
+        // What the worker finds shows along the window's bottom: a trainee
+        // sees at once that the class does not get the trials.
+        QObject::connect(
+            replication_.get(), &Replication::statusChanged, notes_,
+            [](bool reachable, const QString& message) {
+                mclShowNote(message.isEmpty() ? QString()
+                            : reachable ? QStringLiteral("Classe : %1").arg(message)
+                                        : QStringLiteral("Classe : les essais attendent sur ce poste. %1").arg(message));
+            },
+            Qt::QueuedConnection);
+        replication_->start();
     }
 
-    ~JournalWriter() {
-        {
-            std::lock_guard lock(mutex_);
-            ending_ = true;
-        }
-        wake_.notify_one();
-        thread_.join();
-    }
-
+    // The rows that arrive while one is written go in together.
     void add(JournalRow row) {
-        {
-            std::lock_guard lock(mutex_);
-            queued_.push_back(std::move(row));
+        if (arrived_.empty()) QMetaObject::invokeMethod(this, [this] { write(); }, Qt::QueuedConnection);
+        arrived_.push_back(std::move(row));
+    }
+
+    void write() {
+        if (arrived_.empty()) return;
+        // The station and trainee as the console last set them.
+        const StationSettings settings = StationSettings::load(iniPath_);
+        for (JournalRow& row : arrived_) {
+            row.station = settings.poste;
+            row.trainee = settings.stagiaire;
+            row.installation = installation_;
+            if (waiting_.size() < kMaxWaiting) waiting_.push_back(std::move(row));
         }
-        wake_.notify_one();
+        arrived_.clear();
+        if (append(settings.poste) && replication_) replication_->rowsAppended();
     }
 
 private:
-    void run() {
-        StationJournal journal(journalPath_);
-        StationSettings settings = StationSettings::load(iniPath_);
-        if (!settings.problem.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(settings.problem));
-        const QString installation = installationId(installationPath_);
+    bool append(const QString& poste) {
         QString error;
-        if (!journal.open(&error, settings.poste)) noteFailure(error);
-        std::unique_ptr<Replication> replication;
-        if (!settings.serveur.isEmpty()) {
-            replication = std::make_unique<Replication>(journal.path(), settings.serveur, iniPath_, installation);
-            // What the worker finds shows along the window's bottom: a
-            // trainee sees at once that the class does not get the trials.
-            QObject::connect(
-                replication.get(), &Replication::statusChanged, &notes_,
-                [](bool reachable, const QString& message) {
-                    mclShowNote(message.isEmpty() ? QString()
-                                : reachable ? QStringLiteral("Classe : %1").arg(message)
-                                            : QStringLiteral("Classe : les essais attendent sur ce poste. %1").arg(message));
-                },
-                Qt::QueuedConnection);
-            replication->start();
-        }
-        {
-            std::lock_guard lock(mutex_);
-            opened_ = true;
-        }
-        wake_.notify_all();
-        std::vector<JournalRow> waiting;
-        for (bool last = false; !last;) {
-            std::vector<JournalRow> arrived;
-            {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [this] { return ending_ || !queued_.empty(); });
-                arrived.swap(queued_);
-                last = ending_;
-            }
-            if (arrived.empty()) continue;
-            // The station and trainee as the console last set them.
-            settings = StationSettings::load(iniPath_);
-            for (JournalRow& row : arrived) {
-                row.station = settings.poste;
-                row.trainee = settings.stagiaire;
-                row.installation = installation;
-                if (waiting.size() < kMaxWaiting) waiting.push_back(std::move(row));
-            }
-            if (write(journal, waiting, settings.poste) && replication) replication->rowsAppended();
-        }
-    }
-
-    bool write(StationJournal& journal, std::vector<JournalRow>& waiting, const QString& poste) {
-        QString error;
-        if (!journal.isOpen() && !journal.open(&error, poste)) return noteFailure(error);
-        if (!journal.append(waiting, &error)) {
+        if (!journal_.isOpen() && !journal_.open(&error, poste)) return noteFailure(error);
+        if (!journal_.append(waiting_, &error)) {
             // The file may have been replaced or repaired meanwhile: open it anew next time.
-            journal.close();
+            journal_.close();
             return noteFailure(error);
         }
         if (failing_)
             std::fprintf(stderr, "Journal des essais : enregistrement repris, %zu essai(s) écrit(s).\n",
-                         waiting.size());
+                         waiting_.size());
         failing_ = false;
-        waiting.clear();
+        waiting_.clear();
         return true;
     }
 
@@ -142,25 +112,35 @@ private:
         return false;
     }
 
-    const QString journalPath_, iniPath_, installationPath_;
-    bool failing_ = false;  // the writer thread's own
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::vector<JournalRow> queued_;
-    bool opened_ = false, ending_ = false;
-    QObject notes_;       // in the window's thread, for the worker's findings
-    std::thread thread_;  // last: it starts once the rest is ready
+    StationJournal journal_;
+    const QString iniPath_, installationPath_;
+    const QObject* notes_;
+    QString installation_;
+    std::unique_ptr<Replication> replication_;
+    std::vector<JournalRow> arrived_, waiting_;
+    bool failing_ = false;
 };
 
 QString dataFile(const char* name) {
     return QDir(QDir::current().absoluteFilePath(facts::kDataFolder)).filePath(name);
 }
 
+// The journal is opened before the session starts; the rows queued when it
+// ends are written before it does.
 struct Recording {
+    Recording() {
+        writer.call([](JournalWriter& w) { w.open(); });
+    }
+    ~Recording() {
+        writer.call([](JournalWriter& w) { w.write(); });
+    }
+
     QString session = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    int numero = 0;
-    JournalWriter writer{dataFile(facts::kJournalFile), dataFile(facts::kStationSettingsFile),
-                         dataFile(facts::kInstallationFile)};
+    int number = 0;
+    QObject notes;  // in the window's thread, for the worker's findings
+    WorkerThread<JournalWriter> writer{new JournalWriter(dataFile(facts::kJournalFile),
+                                                         dataFile(facts::kStationSettingsFile),
+                                                         dataFile(facts::kInstallationFile), &notes)};
 };
 std::unique_ptr<Recording> recording;
 
@@ -176,7 +156,7 @@ void recordTrial(const std::array<mxArray, 5>& ValR, const mxArray& A1, const mx
     if (!recording) return;
     JournalRow row;
     row.session = recording->session;
-    row.number = ++recording->numero;
+    row.number = ++recording->number;
     row.recorded = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
     for (std::size_t i = 0; i < row.setting.size(); ++i) row.setting[i] = ValR[i].at(0);
     row.A1 = A1.at(0), row.A2 = A2.at(0), row.H = H.at(0);
@@ -185,7 +165,7 @@ void recordTrial(const std::array<mxArray, 5>& ValR, const mxArray& A1, const mx
     const double count = mclVg(Nb_essai).at(0);
     row.count = int(count);
     row.charged = count > countBefore;
-    recording->writer.add(std::move(row));
+    recording->writer.post([row](JournalWriter& w) { w.add(row); });
 }
 
 void stopStationRecording() { recording.reset(); }
