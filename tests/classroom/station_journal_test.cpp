@@ -6,6 +6,8 @@
 #include "station_settings.h"
 
 #include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QFile>
 #include <QDir>
 #include <QSettings>
@@ -90,6 +92,42 @@ TEST(StationJournal, KeepsRowsWholeInOrderAndTracksWhatWasSent) {
     EXPECT_FALSE(status->reachable);
     EXPECT_EQ(status->message, "Serveur injoignable");
     EXPECT_EQ(status->pending, 1);
+}
+
+// A journal an older build made, before installations were kept, takes the
+// column once, keeps its rows and takes new ones.
+TEST(StationJournal, AnOlderJournalGetsTheColumnsItLacks) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("journal.sqlite");
+    {
+        QSqlDatabase old = QSqlDatabase::addDatabase("QSQLITE", "ancien");
+        old.setDatabaseName(path);
+        ASSERT_TRUE(old.open());
+        QSqlQuery q(old);
+        ASSERT_TRUE(q.exec("CREATE TABLE essais (poste TEXT NOT NULL, stagiaire TEXT NOT NULL DEFAULT '', session TEXT "
+                           "NOT NULL, numero INTEGER NOT NULL, heure TEXT NOT NULL, a REAL NOT NULL, r REAL NOT NULL, "
+                           "l REAL NOT NULL, c REAL NOT NULL, f REAL NOT NULL, a1 REAL NOT NULL, a2 REAL NOT NULL, "
+                           "h REAL NOT NULL, cout_outillage REAL NOT NULL, cout_reglage REAL NOT NULL, nb_essais "
+                           "INTEGER NOT NULL, facture INTEGER NOT NULL, envoye INTEGER NOT NULL DEFAULT 0, "
+                           "PRIMARY KEY (session, numero))"));
+        ASSERT_TRUE(q.exec("INSERT INTO essais VALUES ('P1', '', 's-0', 1, '2026-12-07T09:00:00.000Z', 8, 8, 61, 34, "
+                           "60, 135, 135, 30, 2500, 350, 1, 1, 1)"));
+    }
+    QSqlDatabase::removeDatabase("ancien");
+    QString error;
+    for (int opening = 0; opening < 2; ++opening) {
+        StationJournal journal(path);
+        ASSERT_TRUE(journal.open(&error)) << error.toStdString();
+        ASSERT_TRUE(journal.append({sampleRow("s-1", opening + 1)}, &error)) << error.toStdString();
+    }
+    StationJournal journal(path);
+    ASSERT_TRUE(journal.open(&error));
+    const auto all = journal.entries(0, &error);
+    ASSERT_EQ(all->size(), 3u);
+    EXPECT_TRUE((*all)[0].envoye);
+    EXPECT_EQ((*all)[0].row.tooling, 2500);
+    EXPECT_EQ((*all)[0].row.installation, "");
+    EXPECT_EQ((*all)[2].row, sampleRow("s-1", 2));
 }
 
 TEST(StationJournal, TheLatestSessionStartsAfterAnyOtherSessionsRow) {
