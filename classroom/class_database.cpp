@@ -75,18 +75,23 @@ const char* const kRoles = R"(DO $$ BEGIN
   IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'pliage_formateur') THEN CREATE ROLE pliage_formateur NOLOGIN; END IF;
 END $$)";
 
+// The table of rows as the first version made it.
+QString createEssais() {
+    QStringList columns;
+    for (const JournalColumn& c : journalLayout())
+        if (c.since == 1) columns << c.definition(SqlDialect::PostgreSQL);
+    return QStringLiteral("CREATE TABLE essais (%1, recu timestamptz NOT NULL DEFAULT now(), "
+                          "PRIMARY KEY (poste, session, numero))").arg(columns.join(", "));
+}
+
 // The statements that bring the class database from version - 1 to version:
 // the table or the row's columns that came with it, then the rest.
 QStringList schemaStatements(int version) {
-    QStringList statements, created;
-    for (const JournalColumn& c : journalLayout()) {
-        if (c.since == version && version > 1)
+    QStringList statements;
+    if (version == 1) statements << createEssais();
+    for (const JournalColumn& c : journalLayout())
+        if (version > 1 && c.since == version)
             statements << "ALTER TABLE essais ADD COLUMN " + c.definition(SqlDialect::PostgreSQL);
-        if (c.since == 1) created << c.definition(SqlDialect::PostgreSQL);
-    }
-    if (version == 1)
-        statements << QStringLiteral("CREATE TABLE essais (%1, recu timestamptz NOT NULL DEFAULT now(), "
-                                     "PRIMARY KEY (poste, session, numero))").arg(created.join(", "));
     auto add = [&statements](const auto& rest) {
         for (const char* sql : rest) statements << sql;
     };
@@ -327,7 +332,8 @@ QString initClassDatabase(const QString& conninfo, bool* ok) {
                 for (const QString& sql : schemaStatements(version)) done = done && run(sql);
             for (const char* sql : kAccess) done = done && run(sql);
             // A station inserts the row's columns, never when the server received it.
-            done = done && run(QStringLiteral("GRANT INSERT (%1) ON essais TO pliage_poste").arg(journalColumns().join(", ")));
+            done = done && run(QStringLiteral("GRANT INSERT (%1) ON essais TO pliage_poste")
+                                   .arg(journalColumns().join(", ")));
             if (done && found < kClassSchemaVersion)
                 done = run("DELETE FROM version_schema") &&
                        run(QStringLiteral("INSERT INTO version_schema VALUES (%1)").arg(kClassSchemaVersion));
