@@ -1,7 +1,7 @@
 #include "bench_folder.h"
 
-#include <charconv>
-#include <fstream>
+#include "coefficient_file_writer.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -11,17 +11,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// 21 numbers, each followed by " \t", as the editors save them. The values
-// change nothing in what reading costs; their count and layout do.
-std::string coefficientText() {
-    std::string text;
-    for (int k = 0; k < 21; ++k) {
-        char number[32];
-        double value = (k % 2 ? -1.234567 : 1.234567) * (k + 1);
-        auto end = std::to_chars(number, number + sizeof number, value, std::chars_format::fixed, 6).ptr;
-        text.append(number, end).append(" \t");
-    }
-    return text;
+// The values change nothing in what reading costs; the files' count and layout do.
+bending::TermRow benchRow() {
+    bending::TermRow row;
+    for (int k = 0; k < bending::kTermCount; ++k) row[k] = (k % 2 ? -1.234567 : 1.234567) * (k + 1);
+    return row;
 }
 
 }  // namespace
@@ -32,9 +26,7 @@ BenchFolder::BenchFolder(bool withCoefficientFiles) {
     dir_ = pattern;
     fs::create_directory(dir_ / "data");
     fs::create_directory(dir_ / "poly");
-    if (withCoefficientFiles)
-        for (const char* name : {"A1.poly", "A2.poly", "H.poly"})
-            std::ofstream(dir_ / "poly" / name, std::ios::binary) << coefficientText();
+    if (withCoefficientFiles) writeCoefficientFiles(dir_, {benchRow(), benchRow(), benchRow()});
 }
 
 BenchFolder::~BenchFolder() {

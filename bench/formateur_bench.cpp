@@ -1,6 +1,7 @@
 // The trainer's console: the solvability check (goal: under 200 ms), the
 // station's journal followed while trials are written at 50 a second (goal:
 // none missed), and the session report of 1,000 trials (goal: under 2 s).
+#include "coefficient_file_writer.h"
 #include "console_window.h"
 #include "journal_follower.h"
 #include "report.h"
@@ -31,12 +32,12 @@ struct Folder {
         std::filesystem::create_directories(dir.path().toStdString() + "/data");
         std::filesystem::create_directories(dir.path().toStdString() + "/poly");
         std::filesystem::current_path(dir.path().toStdString());
-        if (coefficientFiles)
-            for (const char* name : {"poly/A1.poly", "poly/A2.poly", "poly/H.poly"}) {
-                std::ofstream out(name);
-                out << "130 ";
-                for (int k = 1; k < 21; ++k) out << "0.5 \t";
-            }
+        if (coefficientFiles) {
+            bending::TermRow row;
+            row.fill(0.5);
+            row[0] = 130;
+            writeCoefficientFiles(".", {row, row, row});
+        }
     }
     ~Folder() { std::filesystem::current_path(start); }
 };

@@ -1,5 +1,7 @@
 #include "morvane_a1.h"
 
+#include "coefficient_file.h"
+#include "coefficient_history.h"
 #include "facts.h"
 #include "file_safety.h"
 #include "graphics.h"
@@ -14,7 +16,7 @@ mclGlobalVariable val("val");
 
 namespace {
 
-constexpr int kCoefficients = 21;
+constexpr int kCoefficients = bending::kTermCount;
 
 mxArray t(const std::string& text) { return mxArray::text(text); }
 mxArray n(double value) { return mxArray::scalar(value); }
@@ -73,7 +75,7 @@ struct Constants {
     mxArray messagePosition = mxArray::row({0.2, 0.15, 0.5, 0.1});
     // Messages that name a field or a count are longer: the full width.
     mxArray longMessagePosition = mxArray::row({0.05, 0.15, 0.9, 0.1});
-    mxArray poly = t(facts::kCoefficientFolder), parent = t(".."), w = t("w"), writeFormat = t("%f \\t"),
+    mxArray poly = t(facts::kCoefficientFolder), parent = t(".."), w = t("w"), textFormat = t("%s"),
             readFormat = t("%f");
     mxArray pauseSeconds = n(2);
 };
@@ -97,7 +99,7 @@ void buildWindow() {
     if (const std::string refused = foreignWorkingFolder(); !refused.empty()) mlfError(refused);
     // What an interrupted save of this model left behind, beside the file and its history.
     const std::string poly = facts::kCoefficientFolder;
-    for (const std::string& folder : {poly, poly + "/" + file_safety::kHistoryFolder})
+    for (const std::string& folder : {poly, poly + "/" + bending::kHistoryFolder})
         file_safety::removeStaleTemporaries(folder, K.file.toUtf8());
     mlfNClose(K.all);
     mxArray h_fig = mlfNFigure({K.Name, K.windowName, K.Position, windowPosition(), K.NumberTitle, K.off,
@@ -133,7 +135,7 @@ void buildWindow() {
 // is not exactly one finite number stops the save before anything is written.
 void save() {
     const Constants& K = k.get();
-    std::vector<mxArray> coefficients;
+    bending::TermRow coefficients;
     for (int index = 1; index <= kCoefficients; ++index) {
         mxArray shown = mlfNGet(field(index), K.string);
         mxArray value = mlfStr2num(shown);
@@ -145,16 +147,16 @@ void save() {
                         K.longMessagePosition);
             return;
         }
-        coefficients.push_back(std::move(value));
+        coefficients[index - 1] = value.at(0);
     }
     mclFolderScope inPoly(K.poly);
     mxArray fid = mlfFopen(K.file, K.w);
     if (mclEqBool(fid, K.minusOne))
         mlfError("Le fichier poly/" + K.file.toUtf8() + " ne peut pas être écrit.");
     // The model being replaced stays recoverable in poly/historique/.
-    file_safety::WriteResult kept = file_safety::keepCoefficientFile(".", K.model);
+    file_safety::WriteResult kept = bending::keepCoefficientFile(".", K.model);
     if (!kept.ok()) mlfError(kept.error);
-    for (const mxArray& coefficient : coefficients) mlfNFprintf(fid, K.writeFormat, coefficient);
+    mlfNFprintf(fid, K.textFormat, t(bending::coefficientText(coefficients)));
     mlfFclose(fid);
     inPoly.leave(K.parent);
 }

@@ -1,7 +1,7 @@
 #include "calibration.h"
 
 #include "factors.h"
-#include "var_.h"
+#include "coefficient_file.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,9 +12,7 @@
 
 namespace etalonnage {
 
-void initializeModelModules() { InitializeModule_var_(); }
-
-ModelRows currentModels() { return var_CoefficientRows(); }
+ModelRows currentModels() { return bending::rowsInUse(facts::kCoefficientFolder); }
 
 ModelRows Calibration::fittedRows() const {
     ModelRows rows;

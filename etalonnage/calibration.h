@@ -14,7 +14,7 @@
 
 namespace etalonnage {
 
-using ModelRows = std::array<TermRow, 3>;  // A1, A2, H
+using bending::ModelRows;  // A1, A2, H
 
 struct Calibration {
     MeasurementSheet sheet;
@@ -35,9 +35,8 @@ struct Calibration {
 Calibration calibrate(MeasurementSheet sheet);
 
 // The models the simulator would use now, in the working folder; throws
-// mclError when it cannot read them. The simulator's modules must be initialised.
+// mclError when it cannot read them.
 ModelRows currentModels();
-void initializeModelModules();
 
 // One object, a key per model, as the command line prints it.
 QByteArray calibrationJson(const Calibration& c);

@@ -1,7 +1,7 @@
 // The five process variables and the three results, as the simulator has them.
 #pragma once
 
-#include "facts.h"
+#include "bending_model.h"
 
 #include <array>
 
@@ -10,8 +10,8 @@ namespace etalonnage {
 using Variable = facts::Variable;
 inline constexpr const auto& kVariables = facts::kVariables;
 
-inline double codedValue(const Variable& v, double real) { return (real - (v.max + v.min) / 2) / ((v.max - v.min) / 2); }
-inline double realValue(const Variable& v, double coded) { return (v.max + v.min) / 2 + coded * (v.max - v.min) / 2; }
+using bending::codedValue;
+using bending::realValue;
 
 struct Result {
     const char* symbol;

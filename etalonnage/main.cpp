@@ -62,7 +62,6 @@ int main(int argc, char* argv[]) {
     PlanRequest p;
     if (const auto end = readPlanOptions(start, p)) return *end;
 
-    initializeModelModules();
     if (start.isSet("plan")) {
         p.csv = start.value("plan");
         p.pdf = start.value("pdf");

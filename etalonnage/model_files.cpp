@@ -1,5 +1,7 @@
 #include "model_files.h"
 
+#include "coefficient_file.h"
+#include "coefficient_history.h"
 #include "facts.h"
 #include "file_safety.h"
 
@@ -10,16 +12,6 @@
 #include <memory>
 
 namespace etalonnage {
-
-std::string coefficientText(const TermRow& row) {
-    std::string text;
-    for (double c : row) {
-        char cell[64];
-        std::snprintf(cell, sizeof cell, "%f \t", c);
-        text += cell;
-    }
-    return text;
-}
 
 QString saveModels(const ModelRows& rows) {
     using namespace file_safety;
@@ -52,10 +44,10 @@ QString saveModels(const ModelRows& rows) {
     std::array<std::string, 3> texts;
     std::array<bool, 3> same{};
     for (int m = 0; m < 3; ++m) {
-        texts[m] = coefficientText(rows[m]);
+        texts[m] = bending::coefficientText(rows[m]);
         same[m] = holds(facts::kModels[m].path, texts[m]);
         if (same[m]) continue;
-        const WriteResult kept = keepCoefficientFile(folder, facts::kModels[m].name);
+        const WriteResult kept = bending::keepCoefficientFile(folder, facts::kModels[m].name);
         if (!kept.ok()) return refused(kept.error);
     }
     for (int m = 0; m < 3; ++m) {

@@ -12,7 +12,4 @@ namespace etalonnage {
 // empty text when written, otherwise why nothing was.
 QString saveModels(const ModelRows& rows);
 
-// 21 numbers as the editors write them: "%f \t" each, no line end.
-std::string coefficientText(const TermRow& row);
-
 }  // namespace etalonnage

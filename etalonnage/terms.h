@@ -1,20 +1,15 @@
-// The 21 terms of a quadratic model in the five coded variables, in the order
-// of the coefficient files: constant, A R L C F, the ten products, the squares.
+// The 21 terms of the models, as the calibration fits them.
 #pragma once
 
-#include <array>
-#include <string>
+#include "bending_model.h"
 
 namespace etalonnage {
 
-inline constexpr int kTermCount = 21;
-using Coded = std::array<double, 5>;  // A, R, L, C, F on the scale -1 … 1
-using TermRow = std::array<double, kTermCount>;
-
-TermRow termRow(const Coded& x);
-// A model row's value at x: its inner product with termRow(x).
-double evaluate(const TermRow& coefficients, const Coded& x);
-// "1", "A", …, "A·R", …, "A²", …
-const std::array<std::string, kTermCount>& termNames();
+using bending::Coded;
+using bending::evaluate;
+using bending::kTermCount;
+using bending::termNames;
+using bending::termRow;
+using bending::TermRow;
 
 }  // namespace etalonnage

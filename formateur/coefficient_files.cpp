@@ -1,12 +1,12 @@
 #include "coefficient_files.h"
 
-#include "conversion.h"
+#include "coefficient_file.h"
+#include "coefficient_history.h"
 #include "facts.h"
 #include "file_safety.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <cmath>
 
@@ -17,16 +17,7 @@ std::string local(const QString& path) { return QFile::encodeName(path).toStdStr
 }  // namespace
 
 std::optional<CoefficientRow> parseCoefficients(const std::string& content, QString* problem) {
-    std::vector<double> numbers;
-    std::string_view rest(content);
-    for (;;) {
-        while (!rest.empty() && std::isspace(static_cast<unsigned char>(rest.front()))) rest.remove_prefix(1);
-        double value = 0;
-        const std::size_t used = rest.empty() ? 0 : readNumberPrefix(rest, value);
-        if (used == 0) break;
-        numbers.push_back(value);
-        rest.remove_prefix(used);
-    }
+    const std::vector<double> numbers = bending::scanNumbers(content).numbers;
     if (numbers.size() != 21) {
         *problem = QStringLiteral("%1 nombre(s) au lieu de 21").arg(numbers.size());
         return std::nullopt;
@@ -42,16 +33,7 @@ std::optional<CoefficientRow> parseCoefficients(const std::string& content, QStr
     return row;
 }
 
-double evaluateRow(const CoefficientRow& c, const Setting& x) {
-    // The terms in the files' order: constant, linear, products (i < j), squares.
-    double y = c[0];
-    int k = 1;
-    for (int i = 0; i < 5; ++i) y += c[k++] * x[i];
-    for (int i = 0; i < 5; ++i)
-        for (int j = i + 1; j < 5; ++j) y += c[k++] * x[i] * x[j];
-    for (int i = 0; i < 5; ++i) y += c[k++] * x[i] * x[i];
-    return y;
-}
+double evaluateRow(const CoefficientRow& row, const Setting& x) { return bending::evaluate(row, x); }
 
 bool ModelSources::filesUsed() const {
     for (const CoefficientFile& f : files)
@@ -105,7 +87,7 @@ ModelSources inspectModelSources(const QString& polyFolder) {
 
 std::vector<KeptVersion> keptVersions(const QString& polyFolder, int model) {
     std::vector<KeptVersion> out;
-    for (const auto& v : file_safety::coefficientHistory(local(polyFolder), facts::kModels[model].name))
+    for (const auto& v : bending::coefficientHistory(local(polyFolder), facts::kModels[model].name))
         out.push_back({QFile::decodeName(v.path.c_str()),
                        QDateTime::fromString(QString::fromStdString(v.stamp), "yyyy-MM-ddTHH-mm-ss"), v.sequence});
     return out;
@@ -115,7 +97,7 @@ QString restoreVersion(const QString& polyFolder, int model, const QString& vers
     const auto read = file_safety::readRegularFile(local(versionPath));
     if (read.status != file_safety::ReadStatus::Read)
         return QStringLiteral("Version illisible : %1").arg(QString::fromStdString(read.error));
-    const auto written = file_safety::writeCoefficientFile(local(polyFolder), facts::kModels[model].name, read.content);
+    const auto written = bending::writeCoefficientFile(local(polyFolder), facts::kModels[model].name, read.content);
     return written.ok() ? QString() : QString::fromStdString(written.error);
 }
 
@@ -123,26 +105,11 @@ QString restoreBuiltInRows(const QString& polyFolder) {
     for (const facts::Model& m : facts::kModels) {
         const QString file = QDir(polyFolder).filePath(m.file);
         if (!QFileInfo(file).exists() && !QFileInfo(file).isSymLink()) continue;
-        const auto kept = file_safety::keepCoefficientFile(local(polyFolder), m.name);
+        const auto kept = bending::keepCoefficientFile(local(polyFolder), m.name);
         if (!kept.ok()) return QString::fromStdString(kept.error);
         if (!QFile::remove(file)) return QStringLiteral("Impossible de retirer %1.").arg(QDir::toNativeSeparators(file));
     }
     return {};
 }
 
-ModelSnapshot builtInModels() {
-    // The rows are fixed in the program: captured once per process.
-    static const ModelSnapshot rows = [] {
-        // The simulator's own evaluation, in a folder whose poly/ is empty.
-        QTemporaryDir empty;
-        QDir(empty.path()).mkdir("poly");
-        const QString start = QDir::currentPath();
-        QDir::setCurrent(empty.path());
-        struct Back {
-            QString folder;
-            ~Back() { QDir::setCurrent(folder); }
-        } back{start};
-        return ModelSnapshot::capture();
-    }();
-    return rows;
-}
+ModelSnapshot builtInModels() { return ModelSnapshot(bending::builtInRows()); }

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-using CoefficientRow = std::array<double, 21>;
+using CoefficientRow = bending::TermRow;
 
 // The 21 numbers of a coefficient file, read as the simulator reads them:
 // numbers separated by blanks, up to the first text that is not one.

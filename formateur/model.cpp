@@ -1,49 +1,20 @@
 #include "model.h"
 
 #include "calcul_pts.h"
+#include "coefficient_file.h"
 #include "deg2rad.h"
 #include "facts.h"
 #include "journal.h"
-#include "three_var.h"
-#include "v_reelle2cr.h"
-#include "var_.h"
 
 void initializeSimulatorModules() {
-    InitializeModule_var_();
-    InitializeModule_three_var();
     InitializeModule_calcul_pts();
     InitializeModule_deg2rad();
-    InitializeModule_v_reelle2cr();
 }
 
-double ModelSnapshot::Quadratic::at(const Setting& x) const {
-    double y = constant;
-    for (int i = 0; i < 5; ++i) {
-        y += (linear[i] + square[i] * x[i]) * x[i];
-        for (int j = i + 1; j < 5; ++j) y += product[i][j] * x[i] * x[j];
-    }
-    return y;
-}
-
-ModelSnapshot ModelSnapshot::capture() {
-    const auto rows = var_CoefficientRows();
-    ModelSnapshot s;
-    for (int m = 0; m < 3; ++m) {
-        // The files' order: constant, linear, products (i < j), squares.
-        Quadratic& q = s.models_[m];
-        const auto& r = rows[m];
-        q.constant = r[0];
-        std::size_t k = 1;
-        for (int i = 0; i < 5; ++i) q.linear[i] = r[k++];
-        for (int i = 0; i < 5; ++i)
-            for (int j = i + 1; j < 5; ++j) q.product[i][j] = r[k++];
-        for (int i = 0; i < 5; ++i) q.square[i] = r[k++];
-    }
-    return s;
-}
+ModelSnapshot ModelSnapshot::capture() { return ModelSnapshot(bending::rowsInUse(facts::kCoefficientFolder)); }
 
 Prediction ModelSnapshot::predict(const Setting& x) const {
-    return {models_[0].at(x), models_[1].at(x), models_[2].at(x)};
+    return {bending::evaluate(rows_[0], x), bending::evaluate(rows_[1], x), bending::evaluate(rows_[2], x)};
 }
 
 double ModelSnapshot::deviation(const Setting& x) const {
@@ -59,7 +30,4 @@ QVector<QPointF> profilePoints(double A1, double A2, double H) {
     return out;
 }
 
-double realValue(int i, double coded) {
-    const facts::Variable& v = facts::kVariables[i];
-    return mlfV_reelle2cr(mxArray::scalar(coded), mxArray::scalar(v.max), mxArray::scalar(v.min)).at(0);
-}
+double realValue(int i, double coded) { return bending::realValue(facts::kVariables[i], coded); }

@@ -1,28 +1,30 @@
-// What the console takes from the simulator's own program functions: the
-// response-surface models (var_) and the profile geometry (calcul_pts).
+// What the console takes from the bending model and, for the profile
+// geometry, from the simulator's own program function calcul_pts.
 #pragma once
+
+#include "bending_model.h"
 
 #include <QPointF>
 #include <QVector>
 
 #include <array>
 
-// Runs the initialisers of the modules used here; once per process.
+// Runs the initialisers of the profile's modules; once per process.
 void initializeSimulatorModules();
 
-using Setting = std::array<double, 5>;  // coded A, R, L, C, F
+using Setting = bending::Coded;  // coded A, R, L, C, F
 
 struct Prediction {
     double A1 = 0, A2 = 0, H = 0;
 };
 
-// The three models as they stand now, captured once: var_ reads the
-// coefficient files (or takes its built-in rows) at every call, which is too
-// slow for a search; a quadratic is fixed by 21 of its values, so 21 calls
-// to var_ give its coefficients.
+// The three models as they stand now, captured once: the simulator reads the
+// coefficient files at every trial, which is too slow for a search.
 class ModelSnapshot {
 public:
-    // Throws mclError when var_ does (a damaged coefficient file, no poly/).
+    explicit ModelSnapshot(const bending::ModelRows& rows) : rows_(rows) {}
+    // The rows the simulator would take now from the working folder's poly/.
+    // Throws mclError for a damaged coefficient file.
     static ModelSnapshot capture();
 
     Prediction predict(const Setting& x) const;
@@ -30,14 +32,7 @@ public:
     double deviation(const Setting& x) const;
 
 private:
-    // Per model: constant, linear, squares, products (i < j).
-    struct Quadratic {
-        double constant = 0;
-        std::array<double, 5> linear{}, square{};
-        std::array<std::array<double, 5>, 5> product{};
-        double at(const Setting& x) const;
-    };
-    std::array<Quadratic, 3> models_;
+    bending::ModelRows rows_;
 };
 
 // The profile of a part through calcul_pts: four points, base first.

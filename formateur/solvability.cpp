@@ -1,7 +1,5 @@
 #include "solvability.h"
 
-#include "three_var.h"
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -43,7 +41,7 @@ Optimum findOptimum(const ModelSnapshot& model) {
     std::copy(x.begin(), x.end(), o.coded.begin());
     for (int i = 0; i < 5; ++i) o.real[i] = realValue(i, o.coded[i]);
     o.prediction = model.predict(o.coded);
-    o.threeVar = mlfThree_var(mxArray::row(x)).at(0);
+    o.threeVar = model.deviation(o.coded);
     return o;
 }
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <set>
@@ -124,65 +124,6 @@ void syncFolderNowOrAtBatchEnd(const std::string& folder) {
         heldFolderSyncs->insert(folder);
     else
         syncFolder(folder);
-}
-
-std::string localStamp() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H-%M-%S", &local);
-    return text;
-}
-
-// model-YYYY-MM-DDTHH-MM-SS.poly or model-YYYY-MM-DDTHH-MM-SS-N.poly
-bool parseVersionName(const std::string& entry, const std::string& model, CoefficientVersion& version) {
-    const std::string prefix = model + "-", suffix = ".poly";
-    const std::size_t stampLength = 19;
-    if (entry.size() < prefix.size() + stampLength + suffix.size() || entry.compare(0, prefix.size(), prefix) != 0 ||
-        entry.compare(entry.size() - suffix.size(), suffix.size(), suffix) != 0)
-        return false;
-    std::string stamp = entry.substr(prefix.size(), stampLength);
-    const char* shape = "dddd-dd-ddTdd-dd-dd";
-    for (std::size_t i = 0; i < stampLength; ++i)
-        if (shape[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(stamp[i])) : stamp[i] != shape[i]) return false;
-    std::string rest = entry.substr(prefix.size() + stampLength,
-                                    entry.size() - prefix.size() - stampLength - suffix.size());
-    int sequence = 1;
-    if (!rest.empty()) {
-        if (rest.size() < 2 || rest.size() > 6 || rest[0] != '-' ||
-            !std::all_of(rest.begin() + 1, rest.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
-            return false;
-        sequence = std::stoi(rest.substr(1));
-        if (sequence < 2) return false;
-    }
-    version.stamp = stamp;
-    version.sequence = sequence;
-    return true;
-}
-
-std::string versionName(const std::string& model, const std::string& stamp, int sequence) {
-    return model + "-" + stamp + (sequence > 1 ? "-" + std::to_string(sequence) : "") + ".poly";
-}
-
-// The history folder, made when missing; a link in its place is used only
-// when it is the user's.
-WriteResult historyFolder(const std::string& polyFolder, std::string& folder) {
-    std::string path = (fs::path(polyFolder) / kHistoryFolder).lexically_normal().string();
-    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
-        return result(notPermitted(errno) ? WriteStatus::NotPermitted : WriteStatus::Failed,
-                      "Le dossier " + inQuotes(path) + " n'a pas pu être créé : " + std::strerror(errno) + ".");
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return result(WriteStatus::Failed, "Le dossier " + inQuotes(path) + " est inaccessible : " + std::strerror(errno) + ".");
-    if (S_ISLNK(st.st_mode) && st.st_uid != ::geteuid())
-        return result(WriteStatus::Refused, inQuotes(path) + " est un lien symbolique qui appartient à un autre "
-                                                           "utilisateur : l'historique n'y est pas écrit.");
-    std::error_code ec;
-    if (!fs::is_directory(path, ec))
-        return result(WriteStatus::Refused, inQuotes(path) + " n'est pas un dossier : l'historique n'y est pas écrit.");
-    folder = path;
-    return result(WriteStatus::Written);
 }
 
 }  // namespace
@@ -446,87 +387,54 @@ FileLock::~FileLock() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-// ---- coefficient history -----------------------------------------------------
+// ---- new files and folders ---------------------------------------------------
 
 bool holds(const std::string& path, const std::string& content) {
     const ReadResult current = readRegularFile(path);
     return current.status == ReadStatus::Read && current.content == content;
 }
 
-std::vector<CoefficientVersion> coefficientHistory(const std::string& polyFolder, const std::string& model) {
-    std::vector<CoefficientVersion> versions;
-    const fs::path folder = fs::path(polyFolder) / kHistoryFolder;
+WriteResult ownFolder(const std::string& path, const std::string& consequence) {
+    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
+        return result(notPermitted(errno) ? WriteStatus::NotPermitted : WriteStatus::Failed,
+                      "Le dossier " + inQuotes(path) + " n'a pas pu être créé : " + std::strerror(errno) + ".");
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return result(WriteStatus::Failed, "Le dossier " + inQuotes(path) + " est inaccessible : " + std::strerror(errno) + ".");
+    if (S_ISLNK(st.st_mode) && st.st_uid != ::geteuid())
+        return result(WriteStatus::Refused,
+                      inQuotes(path) + " est un lien symbolique qui appartient à un autre utilisateur : " + consequence + ".");
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        CoefficientVersion version;
-        if (!parseVersionName(it->path().filename().string(), model, version)) continue;
-        version.path = it->path().string();
-        versions.push_back(std::move(version));
-    }
-    std::sort(versions.begin(), versions.end(), [](const CoefficientVersion& a, const CoefficientVersion& b) {
-        return a.stamp != b.stamp ? a.stamp > b.stamp : a.sequence > b.sequence;
-    });
-    return versions;
-}
-
-WriteResult keepCoefficientFile(const std::string& polyFolder, const std::string& model) {
-    const std::string file = (fs::path(polyFolder) / (model + ".poly")).lexically_normal().string();
-    ReadResult current = readRegularFile(file);
-    if (current.status == ReadStatus::Missing) return result(WriteStatus::Written);
-    if (current.status != ReadStatus::Read)
-        return result(WriteStatus::Refused, current.error + " Il ne peut pas être gardé dans l'historique : "
-                                                            "il n'est pas remplacé.");
-    std::string folder;
-    WriteResult made = historyFolder(polyFolder, folder);
-    if (!made.ok()) return made;
-
-    std::vector<CoefficientVersion> versions = coefficientHistory(polyFolder, model);
-    bool alreadyKept = !versions.empty() && readRegularFile(versions.front().path).content == current.content;
-    if (!alreadyKept) {
-        const std::string kept = "La version remplacée de " + inQuotes(file) + " n'a pas pu être gardée dans " +
-                                 inQuotes(folder) + " ; le fichier n'est pas remplacé : ";
-        std::string temporary;
-        removeStaleTemporaries(folder, model + ".poly");
-        Descriptor fd(createLockedTemporary((fs::path(folder) / (model + ".poly")).string(), temporary));
-        if (fd.get() < 0)
-            return result(notPermitted(errno) ? WriteStatus::NotPermitted : WriteStatus::Failed, kept + std::strerror(errno) + ".");
-        struct stat st {};
-        ::stat(file.c_str(), &st);
-        bool written = ::fchmod(fd.get(), st.st_mode & 0666) == 0 && writeAll(fd.get(), current.content) &&
-                       ::fsync(fd.get()) == 0;
-        int saved = errno;
-        // link() takes the final name only when it is free: a version is never overwritten.
-        // After the newest of the same second: a number that pruning freed is not reused.
-        const std::string stamp = localStamp();
-        int first = 1;
-        for (const CoefficientVersion& version : versions)
-            if (version.stamp == stamp) first = std::max(first, version.sequence + 1);
-        bool linked = false;
-        for (int sequence = first; written && !linked && sequence <= 99999; ++sequence) {
-            std::string name = (fs::path(folder) / versionName(model, stamp, sequence)).string();
-            linked = ::link(temporary.c_str(), name.c_str()) == 0;
-            if (!linked && errno != EEXIST) {
-                saved = errno;
-                break;
-            }
-        }
-        ::unlink(temporary.c_str());
-        if (!linked) return result(WriteStatus::Failed, kept + std::strerror(saved) + ".");
-        syncFolder(folder);
-        versions = coefficientHistory(polyFolder, model);
-    }
-    for (std::size_t i = kHistoryDepth; i < versions.size(); ++i) ::unlink(versions[i].path.c_str());
+    if (!fs::is_directory(path, ec)) return result(WriteStatus::Refused, inQuotes(path) + " n'est pas un dossier : " + consequence + ".");
     return result(WriteStatus::Written);
 }
 
-WriteResult writeCoefficientFile(const std::string& polyFolder, const std::string& model, const std::string& content) {
-    const std::string path = (fs::path(polyFolder) / (model + ".poly")).lexically_normal().string();
-    if (holds(path, content)) return result(WriteStatus::Written);
-    Replacement replacement(path);
-    if (!replacement.opened().ok()) return replacement.opened();
-    WriteResult kept = keepCoefficientFile(polyFolder, model);
-    if (!kept.ok()) return kept;
-    return replacement.commit(content);
+WriteResult addNewFile(const std::string& folder, const std::string& stem, const std::string& content,
+                       const std::string& modeOf, int first, const std::function<std::string(int)>& nameFor,
+                       const std::string& failure) {
+    std::string temporary;
+    removeStaleTemporaries(folder, stem);
+    Descriptor fd(createLockedTemporary((fs::path(folder) / stem).string(), temporary));
+    if (fd.get() < 0)
+        return result(notPermitted(errno) ? WriteStatus::NotPermitted : WriteStatus::Failed, failure + std::strerror(errno) + ".");
+    struct stat st {};
+    ::stat(modeOf.c_str(), &st);
+    bool written = ::fchmod(fd.get(), st.st_mode & 0666) == 0 && writeAll(fd.get(), content) && ::fsync(fd.get()) == 0;
+    int saved = errno;
+    // link() takes the final name only when it is free: a file is never overwritten.
+    bool linked = false;
+    for (int sequence = first; written && !linked && sequence <= 99999; ++sequence) {
+        std::string name = (fs::path(folder) / nameFor(sequence)).string();
+        linked = ::link(temporary.c_str(), name.c_str()) == 0;
+        if (!linked && errno != EEXIST) {
+            saved = errno;
+            break;
+        }
+    }
+    ::unlink(temporary.c_str());
+    if (!linked) return result(WriteStatus::Failed, failure + std::strerror(saved) + ".");
+    syncFolder(folder);
+    return result(WriteStatus::Written);
 }
 
 }  // namespace file_safety

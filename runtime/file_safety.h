@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -133,38 +134,24 @@ private:
     std::string error_;
 };
 
-// ---- coefficient history -----------------------------------------------------
-
-// Every program that writes a coefficient file (poly/A1.poly, poly/H.poly,
-// poly/A2.poly) first keeps the file it replaces in poly/historique/, named
-// after the model and the local time of the replacement:
-// A1-2026-12-07T14-03-22.poly (a second version within the same second gets
-// "-2", "-3"... after the time). The kHistoryDepth latest are kept per model.
-constexpr int kHistoryDepth = 50;
-constexpr const char* kHistoryFolder = "historique";
-
-struct CoefficientVersion {
-    std::string path;   // poly/historique/A1-2026-12-07T14-03-22.poly
-    std::string stamp;  // 2026-12-07T14-03-22
-    int sequence = 1;   // 1, then 2, 3... within one second
-};
-
-// The kept versions of one model ("A1", "H", "A2"), newest first.
-std::vector<CoefficientVersion> coefficientHistory(const std::string& polyFolder, const std::string& model);
-
-// Keeps the current polyFolder/<model>.poly in the history (nothing to keep
-// when it does not exist, nor when the newest version already holds it), then
-// drops the versions beyond kHistoryDepth.
-WriteResult keepCoefficientFile(const std::string& polyFolder, const std::string& model);
+// ---- new files and folders ---------------------------------------------------
 
 // True when the regular file at path holds exactly the content: writing it
-// again would replace nothing, and keep no version.
+// again would replace nothing.
 bool holds(const std::string& path, const std::string& content);
 
-// Keeps the file being replaced, then replaces it with the content: the way
-// every program writes a coefficient file. The same content again changes
-// nothing.
-WriteResult writeCoefficientFile(const std::string& polyFolder, const std::string& model,
-                                 const std::string& content);
+// The folder at path, made when missing; a symbolic link in its place is used
+// only when it belongs to the running user. A refusal's message ends with
+// what it means for the caller: "l'historique n'y est pas écrit".
+WriteResult ownFolder(const std::string& path, const std::string& consequence);
+
+// Writes content to a new file in folder, under the first name nameFor(n)
+// gives, from n = first on, that is free: an existing file is never replaced.
+// The content goes through a temporary named after stem; the new file takes
+// the permission bits of the file modeOf; it and the folder are synced. A
+// failure's message is failure followed by the system's reason.
+WriteResult addNewFile(const std::string& folder, const std::string& stem, const std::string& content,
+                       const std::string& modeOf, int first, const std::function<std::string(int)>& nameFor,
+                       const std::string& failure);
 
 }  // namespace file_safety

@@ -2,8 +2,6 @@
 
 #include "array.h"
 
-#include <array>
-
 // The three response-surface models at a coded setting (A, R, L, C, F):
 // returns A1; A2 and H go to their slots when given. The coefficients come
 // from poly/A1.poly, poly/A2.poly and poly/H.poly, read anew at every call,
@@ -11,9 +9,6 @@
 mxArray mlfVar_(mxArray* PGP2, mxArray* PGP3, mclInput PP1 = std::nullopt,
                 mclInput PP2 = std::nullopt, mclInput PP3 = std::nullopt,
                 mclInput PP4 = std::nullopt, mclInput PP5 = std::nullopt);
-// The three rows var_ evaluates now (A1, A2, H), 21 coefficients each in the
-// files' order, taken as var_ takes them: raises as it does.
-std::array<std::array<double, 21>, 3> var_CoefficientRows();
 void mlxVar_(int nlhs, mxArray plhs[], int nrhs, mxArray prhs[]);
 void InitializeModule_var_();
 void TerminateModule_var_();

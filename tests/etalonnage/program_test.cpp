@@ -212,7 +212,7 @@ TEST(Program, SavedModelsAreWhatTheSimulatorPredicts) {
     EXPECT_EQ(h.count('\t'), 21);
     EXPECT_FALSE(h.contains('\n'));
 
-    initializeModelModules();
+    InitializeModule_var_();
     const WorkingFolder inFolder(d.toStdString());
     for (const Coded& x : {Coded{}, Coded{1, -1, 1, -1, 1}, Coded{0.5, 0.2, -0.7, 1, -1}, Coded{-1, -1, 1, -2, -0.4}}) {
         mxArray A2, H;

@@ -5,6 +5,7 @@
 #include "file_safety.h"
 #include "report.h"
 #include "session.h"
+#include "three_var.h"
 #include "var_.h"
 #include "working_folder.h"
 
@@ -253,6 +254,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     initializeSimulatorModules();
+    // The tests set the console's models against the simulator's own.
+    InitializeModule_var_();
+    InitializeModule_three_var();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

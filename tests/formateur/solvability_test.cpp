@@ -2,6 +2,7 @@
 // brute-force scan of the slider box.
 #include "errors.h"
 #include "solvability.h"
+#include "coefficient_file_writer.h"
 #include "three_var.h"
 #include "var_.h"
 #include "working_folder.h"
@@ -21,13 +22,7 @@ class ModelFolderTest : public ::testing::Test {
 protected:
     void SetUp() override { fs::create_directory("poly"); }
     // Writes the three files as the editors do, one row each.
-    static void writeRows(const std::array<std::array<double, 21>, 3>& rows) {
-        const char* names[] = {"poly/A1.poly", "poly/A2.poly", "poly/H.poly"};
-        for (int m = 0; m < 3; ++m) {
-            std::ofstream out(names[m]);
-            for (double c : rows[m]) out << std::fixed << c << " \t";
-        }
-    }
+    static void writeRows(const std::array<std::array<double, 21>, 3>& rows) { writeCoefficientFiles(".", rows); }
 
 private:
     const WorkingFolder folder_;

@@ -14,7 +14,6 @@
 #include <functional>
 #include <grp.h>
 #include <pwd.h>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <sys/file.h>
@@ -217,33 +216,6 @@ TEST_F(FileSafety, ALockIsTakenAtOnceOrRefusedWithoutHanging) {
     EXPECT_EQ(sf::FileLock("link.lock", std::chrono::hours(1)).error(),
               "« link.lock » est un lien symbolique : le verrou n'est pas pris à travers lui. Supprimez ce lien.");
     EXPECT_FALSE(fs::exists("elsewhere"));
-}
-
-TEST_F(FileSafety, EveryCoefficientWriteKeepsTheReplacedFileFiftyDeep) {
-    fs::create_directory("poly");
-    const std::string fitted = "132.805999 \t-1.931088 \t";
-    const std::string zeros = "0.000000 \t0.000000 \t";
-    EXPECT_TRUE(sf::writeCoefficientFile("poly", "A1", fitted).ok());
-    EXPECT_TRUE(sf::coefficientHistory("poly", "A1").empty());  // nothing was replaced
-    EXPECT_TRUE(sf::writeCoefficientFile("poly", "A1", zeros).ok());
-    EXPECT_TRUE(sf::writeCoefficientFile("poly", "A1", zeros).ok());  // zeros over zeros: nothing replaced
-    auto versions = sf::coefficientHistory("poly", "A1");
-    ASSERT_EQ(versions.size(), 1u);
-    EXPECT_EQ(get(versions[0].path), fitted);
-    EXPECT_EQ(fs::path(versions[0].path).parent_path(), fs::path("poly/historique"));
-    EXPECT_TRUE(std::regex_match(fs::path(versions[0].path).filename().string(),
-                                 std::regex(R"(A1-\d{4}-\d\d-\d\dT\d\d-\d\d-\d\d(-\d+)?\.poly)")));
-    // Restoring the fitted model gives it back byte for byte; the zeros are kept.
-    EXPECT_TRUE(sf::writeCoefficientFile("poly", "A1", get(versions[0].path)).ok());
-    EXPECT_EQ(get("poly/A1.poly"), fitted);
-    EXPECT_EQ(get(sf::coefficientHistory("poly", "A1")[0].path), zeros);
-    // Sixty more saves, many within one second: the fifty latest stay, newest first.
-    for (int i = 0; i < 60; ++i) EXPECT_TRUE(sf::writeCoefficientFile("poly", "A1", std::to_string(i)).ok());
-    versions = sf::coefficientHistory("poly", "A1");
-    ASSERT_EQ(versions.size(), 50u);
-    EXPECT_EQ(get(versions[0].path), "58");
-    EXPECT_EQ(get(versions[49].path), "9");
-    EXPECT_TRUE(sf::coefficientHistory("poly", "H").empty());  // per model
 }
 
 }  // namespace

@@ -1,0 +1,37 @@
+// A coefficient file: one model's 21 numbers in poly/, as the editors and the
+// calibration write them and as the simulator reads them.
+#pragma once
+
+#include "bending_model.h"
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bending {
+
+// 21 numbers, "%f \t" each, no line end.
+std::string coefficientText(const TermRow& row);
+
+// The numbers at the start of a file's content, separated by blanks, up to
+// the first text that is not one; onlyBlanksLeft tells whether anything else follows.
+struct ScannedNumbers {
+    std::vector<double> numbers;
+    bool onlyBlanksLeft = true;
+};
+ScannedNumbers scanNumbers(std::string_view content);
+
+// The rows the simulator evaluates: the three files of polyFolder when all
+// three can be read, otherwise the built-in rows. Throws mclError,
+// naming the file, for a file that is not a regular one or does not hold
+// exactly 21 finite numbers.
+ModelRows rowsInUse(const std::string& polyFolder);
+
+// What rowsInUse takes, in one word: the SHA-256 of the three files in the
+// order A1, A2, H, in hexadecimal, or « intégrés » for the built-in rows.
+// Throws mclError, as rowsInUse does, for a file that is not a regular one.
+QString coefficientFingerprint(const std::string& polyFolder);
+
+}  // namespace bending
