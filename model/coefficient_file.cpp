@@ -79,20 +79,35 @@ ScannedNumbers scanNumbers(std::string_view content) {
     return scanned;
 }
 
-ModelRows rowsInUse(const std::string& polyFolder) {
+std::optional<ModelRows> fileRowsInUse(const std::string& polyFolder) {
     const auto contents = readFiles(polyFolder);
-    if (!contents) return builtInRows();
+    if (!contents) return std::nullopt;
     ModelRows rows;
     for (std::size_t m = 0; m < rows.size(); ++m) rows[m] = rowOf((*contents)[m], facts::kModels[m]);
     return rows;
 }
 
-QString coefficientFingerprint(const std::string& polyFolder) {
-    const auto contents = readFiles(polyFolder);
+ModelRows rowsInUse(const std::string& polyFolder) { return fileRowsInUse(polyFolder).value_or(builtInRows()); }
+
+namespace {
+
+QString fingerprintOf(const std::optional<std::array<std::string, 3>>& contents) {
     if (!contents) return QStringLiteral("intégrés");
     QCryptographicHash hash(QCryptographicHash::Sha256);
     for (const std::string& content : *contents) hash.addData(QByteArrayView(content.data(), qsizetype(content.size())));
     return QString::fromLatin1(hash.result().toHex());
+}
+
+}  // namespace
+
+QString coefficientFingerprint(const std::string& polyFolder) { return fingerprintOf(readFiles(polyFolder)); }
+
+CoefficientFiles coefficientFilesInUse(const std::string& polyFolder) {
+    CoefficientFiles files{readFiles(polyFolder), {}};
+    if (files.contents)
+        for (std::size_t m = 0; m < files.contents->size(); ++m) rowOf((*files.contents)[m], facts::kModels[m]);
+    files.fingerprint = fingerprintOf(files.contents);
+    return files;
 }
 
 }  // namespace bending

@@ -6,6 +6,9 @@
 
 #include <QString>
 
+#include <array>
+#include <optional>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +31,18 @@ ScannedNumbers scanNumbers(std::string_view content);
 // naming the file, for a file that is not a regular one or does not hold
 // exactly 21 finite numbers.
 ModelRows rowsInUse(const std::string& polyFolder);
+// The rows of the three files as rowsInUse takes them; none when it takes
+// the built-in rows.
+std::optional<ModelRows> fileRowsInUse(const std::string& polyFolder);
+
+// The three files as rowsInUse takes them (checked as it checks them), none
+// for the built-in rows, with their fingerprint: what an exercise hands to
+// every station. Throws mclError as rowsInUse does.
+struct CoefficientFiles {
+    std::optional<std::array<std::string, 3>> contents;  // A1, A2, H
+    QString fingerprint;
+};
+CoefficientFiles coefficientFilesInUse(const std::string& polyFolder);
 
 // What rowsInUse takes, in one word: the SHA-256 of the three files in the
 // order A1, A2, H, in hexadecimal, or « intégrés » for the built-in rows.

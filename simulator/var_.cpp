@@ -5,7 +5,6 @@
 #include "facts.h"
 
 #include <array>
-#include <filesystem>
 #include <vector>
 
 namespace {
@@ -13,6 +12,8 @@ namespace {
 mxArray rowArray(const bending::TermRow& row) { return mxArray::row(std::vector<double>(row.begin(), row.end())); }
 
 struct Constants {
+    std::array<mxArray, 3> builtIn = {rowArray(bending::builtInRows()[0]), rowArray(bending::builtInRows()[1]),
+                                      rowArray(bending::builtInRows()[2])};
     mxArray poly = mxArray::text(facts::kCoefficientFolder);
     mxArray parent = mxArray::text("..");
     mxArray one = mxArray::scalar(1);
@@ -20,12 +21,15 @@ struct Constants {
 mclModuleConstants<Constants> k("var_");
 
 std::array<mxArray, 3> coefficientRows() {
-    // An error while inside "poly" still takes the program back out.
-    mclFolderScope poly(k->poly);
-    // From the root, so that a refused file's message shows the folder.
-    const bending::ModelRows rows = bending::rowsInUse(std::filesystem::current_path().string());
-    poly.leave(k->parent);
-    return {rowArray(rows[0]), rowArray(rows[1]), rowArray(rows[2])};
+    // Entering poly says, as the simulator always did, when the folder cannot be used.
+    {
+        mclFolderScope poly(k->poly);
+        poly.leave(k->parent);
+    }
+    // Named from the working folder, so that a refused file's message shows the folder.
+    const auto rows = bending::fileRowsInUse(facts::kCoefficientFolder);
+    if (!rows) return k->builtIn;
+    return {rowArray((*rows)[0]), rowArray((*rows)[1]), rowArray((*rows)[2])};
 }
 
 mxArray Mvar_(mxArray* PGP2, mxArray* PGP3, int /*nargout*/, mclInput PP1, mclInput PP2,
@@ -39,6 +43,7 @@ mxArray Mvar_(mxArray* PGP2, mxArray* PGP3, int /*nargout*/, mclInput PP1, mclIn
     const mxArray& F = mclValidate(PP5, "PP5");
     const std::array<const mxArray*, 5> x = {&A, &R, &L, &C, &F};
     std::vector<mxArray> terms;
+    terms.reserve(bending::kTermCount);
     for (const bending::Term& t : bending::terms())
         terms.push_back(t.first < 0    ? k->one
                         : t.second < 0 ? *x[t.first]
