@@ -69,6 +69,36 @@ LANGUAGE sql SECURITY DEFINER SET search_path = pg_catalog, public AS $$
 $$)",
 };
 
+// Version 3: the exercises the trainer runs for the class, one at a time
+// (the one whose end is not set), each with the model every station
+// evaluates during it (none: the built-in coefficients), on the server's
+// clock; each start and end is notified to the stations.
+const char* const kSchemaV3[] = {
+    R"(CREATE TABLE exercices (
+  numero integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
+  nom text NOT NULL CHECK (length(nom) BETWEEN 1 AND 200 AND nom !~ '[[:cntrl:]]'),
+  tolerance_a1 double precision NOT NULL CHECK (tolerance_a1 > 0 AND tolerance_a1 <= 1000),
+  tolerance_a2 double precision NOT NULL CHECK (tolerance_a2 > 0 AND tolerance_a2 <= 1000),
+  tolerance_h double precision NOT NULL CHECK (tolerance_h > 0 AND tolerance_h <= 1000),
+  budget double precision NOT NULL CHECK (budget >= 0 AND budget <= 1e9),
+  duree_minutes double precision CHECK (duree_minutes > 0 AND duree_minutes <= 1440),
+  essais_max integer CHECK (essais_max > 0),
+  mode text NOT NULL CHECK (mode IN ('entrainement', 'examen')),
+  modele_a1 bytea, modele_a2 bytea, modele_h bytea,
+  empreinte text NOT NULL CHECK (length(empreinte) <= 64),
+  debut timestamptz NOT NULL DEFAULT now(),
+  fin timestamptz,
+  CHECK ((modele_a1 IS NULL) = (modele_a2 IS NULL) AND (modele_a2 IS NULL) = (modele_h IS NULL))))",
+    "CREATE UNIQUE INDEX exercice_en_cours ON exercices ((true)) WHERE fin IS NULL",
+    R"(CREATE FUNCTION exercices_notifie() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  PERFORM pg_notify('exercices', NEW.numero::text);
+  RETURN NULL;
+END $$)",
+    "CREATE TRIGGER exercices_notifie AFTER INSERT OR UPDATE ON exercices FOR EACH ROW "
+    "EXECUTE FUNCTION exercices_notifie()",
+};
+
 // The two roles, before any policy names them.
 const char* const kRoles = R"(DO $$ BEGIN
   IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'pliage_poste') THEN CREATE ROLE pliage_poste NOLOGIN; END IF;
@@ -97,6 +127,7 @@ QStringList schemaStatements(int version) {
     };
     if (version == 1) add(kSchemaV1);
     if (version == 2) add(kSchemaV2);
+    if (version == 3) add(kSchemaV3);
     return statements;
 }
 
@@ -104,12 +135,14 @@ QStringList schemaStatements(int version) {
 // index the console reads each station's rows by, a page at a time.
 const char* const kAccess[] = {
     "CREATE INDEX IF NOT EXISTS essais_lecture ON essais (poste, recu, heure, numero, session)",
-    "REVOKE ALL ON essais, version_schema, postes, contacts FROM PUBLIC",
+    "REVOKE ALL ON essais, version_schema, postes, contacts, exercices FROM PUBLIC",
     "REVOKE ALL ON FUNCTION signale_poste(text, text, boolean) FROM PUBLIC",
     "REVOKE INSERT ON essais FROM pliage_poste",
     "GRANT EXECUTE ON FUNCTION signale_poste(text, text, boolean) TO pliage_poste",
     "GRANT SELECT ON essais, version_schema, contacts TO pliage_formateur",
     "GRANT SELECT, INSERT, DELETE ON postes TO pliage_formateur",
+    "GRANT SELECT, INSERT, UPDATE (fin) ON exercices TO pliage_formateur",
+    "GRANT SELECT ON exercices TO pliage_poste",
 };
 
 }  // namespace
@@ -268,6 +301,20 @@ bool openClassDatabase(QSqlDatabase& db, const ClassServer& server, QString* err
                                            "avec le certificat de la classe dans ~/.postgresql/root.crt")
                           : sqlErrorText(db.lastError()));
     return false;
+}
+
+bool withClassDatabase(const QString& conninfo, const std::function<bool(QSqlDatabase&, QString*)>& work,
+                       QString* error) {
+    const auto server = ClassServer::parse(conninfo, error);
+    if (!server) return false;
+    const QString name = QStringLiteral("commande-%1").arg(quintptr(&work));
+    bool ok = false;
+    {
+        QSqlDatabase db = server->addConnection(name);
+        ok = openClassDatabase(db, *server, error) && work(db, error);
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
 }
 
 namespace {

@@ -8,11 +8,12 @@
 #include <QSqlError>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
 // The schema version this program makes and understands.
-constexpr int kClassSchemaVersion = 2;
+constexpr int kClassSchemaVersion = 3;
 // The longest station name a roster takes.
 constexpr int kMaxStationName = 64;
 
@@ -41,6 +42,11 @@ QString frenchServerReason(const QString& message);
 
 // Opens the connection; the message says in French what went wrong.
 bool openClassDatabase(QSqlDatabase& db, const ClassServer& server, QString* error);
+// Runs work on a connection of its own to conninfo's database, in this
+// thread, then closes it; false with the message when it could not connect
+// or work said so.
+bool withClassDatabase(const QString& conninfo, const std::function<bool(QSqlDatabase&, QString*)>& work,
+                       QString* error);
 
 // Creates or upgrades the tables, the roles pliage_poste (insert only) and
 // pliage_formateur (read) and the trigger that notifies each new row.

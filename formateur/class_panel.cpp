@@ -30,16 +30,8 @@ namespace {
 
 // Replaces the class's roster through a connection of its own, in this thread.
 bool saveRoster(const QString& conninfo, const QStringList& names, QString* error) {
-    const auto server = ClassServer::parse(conninfo, error);
-    if (!server) return false;
-    const QString name = QStringLiteral("postes-attendus");
-    bool ok = false;
-    {
-        QSqlDatabase db = server->addConnection(name);
-        ok = openClassDatabase(db, *server, error) && setClassRoster(db, names, error);
-    }
-    QSqlDatabase::removeDatabase(name);
-    return ok;
+    return withClassDatabase(
+        conninfo, [&](QSqlDatabase& db, QString* failure) { return setClassRoster(db, names, failure); }, error);
 }
 
 // What this station sends to the class database, from what its journal's worker last found.

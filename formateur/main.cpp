@@ -4,7 +4,9 @@
 #include "class_panel.h"
 #include "console_window.h"
 #include "errors.h"
+#include "exercise_file.h"
 #include "facts.h"
+#include "host.h"
 #include "program_start.h"
 #include "working_folder_lock.h"
 
@@ -43,6 +45,11 @@ ProgramStart describeCommandLine() {
             ProgramOption({"ajouter-poste"}, "Donne au poste NOM son identifiant sur la base de la classe, avec un "
                                              "nouveau mot de passe, affiche ce qu'il faut mettre sur ce poste et "
                                              "quitte.", "NOM").batch(),
+            {{"exercice"}, "Fichier d'exercice (nom, tolérances, budget, durée, essais, mode), pour --demarrer.",
+             "FICHIER.ini"},
+            ProgramOption({"demarrer"}, "Démarre pour toute la classe l'exercice de --exercice, avec le modèle de "
+                                        "ce dossier, affiche son numéro et quitte.").batch(),
+            ProgramOption({"arreter"}, "Arrête l'exercice N de la classe et quitte.", "N").batch(),
         });
 }
 
@@ -134,6 +141,12 @@ int main(int argc, char* argv[]) {
         if (!start.batch()) QMessageBox::critical(nullptr, "Console du formateur", QString::fromStdString(refused));
         return 1;
     }
+    if (start.isSet("demarrer")) {
+        if (!start.isSet("exercice")) return answer(QStringLiteral("--demarrer demande --exercice FICHIER.ini."), false);
+        return runStartExerciseCommand(classServer(start),
+                                       QString::fromStdString(mclCommandLinePath(start.value("exercice").toStdString())));
+    }
+    if (start.isSet("arreter")) return runStopExerciseCommand(classServer(start), start.value("arreter"));
     initializeSimulatorModules();
     if (start.isSet("classe"))
         return runClassCommand({classServer(start), start.value("report"), start.value("csv"),

@@ -3,6 +3,7 @@
 // lock held on the table.
 #include "class_database.h"
 #include "classroom_test_support.h"
+#include "coefficient_file_writer.h"
 #include "postgres_server.h"
 #include "replication.h"
 
@@ -96,17 +97,20 @@ TEST_F(ClassDatabase, InitIsIdempotentRefusesANewerSchemaAndGivesEachRoleItsRigh
     const std::string neuve = server->conninfo("neuve");
     InitRun first = initClasse(neuve), second = initClasse(neuve);
     EXPECT_EQ(first.status, 0) << first.err.toStdString();
-    EXPECT_TRUE(first.out.contains("est prête (version 2)")) << first.out.toStdString();
+    const QString ready = QStringLiteral("est prête (version %1)").arg(kClassSchemaVersion);
+    EXPECT_TRUE(first.out.contains(ready)) << first.out.toStdString();
     EXPECT_EQ(second.status, 0);
     EXPECT_TRUE(second.out.contains("déjà à jour")) << second.out.toStdString();
-    EXPECT_EQ(server->psql("SELECT string_agg(version::text, ',') FROM version_schema", "neuve"), "2\n");
+    EXPECT_EQ(server->psql("SELECT string_agg(version::text, ',') FROM version_schema", "neuve"),
+              std::to_string(kClassSchemaVersion) + "\n");
     EXPECT_EQ(server->psql("SELECT count(*) FROM pg_trigger WHERE tgname = 'essais_notifie'", "neuve"), "1\n");
 
-    server->psql("UPDATE version_schema SET version = 3", "neuve");
-    InitRun newer = initClasse(neuve);
-    EXPECT_EQ(newer.status, 1);
-    EXPECT_TRUE(newer.err.contains("version 3, plus récente")) << newer.err.toStdString();
-    EXPECT_EQ(server->psql("SELECT version FROM version_schema", "neuve"), "3\n");
+    const int newer = kClassSchemaVersion + 1;
+    server->psql("UPDATE version_schema SET version = " + std::to_string(newer), "neuve");
+    InitRun refused = initClasse(neuve);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("version %1, plus récente").arg(newer))) << refused.err.toStdString();
+    EXPECT_EQ(server->psql("SELECT version FROM version_schema", "neuve"), std::to_string(newer) + "\n");
 
     // A class database of the first version keeps its rows through the upgrade.
     server->psql("CREATE DATABASE ancienne");
@@ -121,7 +125,7 @@ TEST_F(ClassDatabase, InitIsIdempotentRefusesANewerSchemaAndGivesEachRoleItsRigh
                  "ancienne");
     InitRun upgrade = initClasse(server->conninfo("ancienne"));
     EXPECT_EQ(upgrade.status, 0) << upgrade.err.toStdString();
-    EXPECT_TRUE(upgrade.out.contains("est prête (version 2)")) << upgrade.out.toStdString();
+    EXPECT_TRUE(upgrade.out.contains(ready)) << upgrade.out.toStdString();
     EXPECT_EQ(server->psql("SELECT poste || '/' || installation FROM essais", "ancienne"), "P1/\n");
     InitRun bad = initClasse("postgresql://[salle");
     EXPECT_EQ(bad.status, 1);
@@ -162,6 +166,7 @@ TEST_F(ClassDatabase, InitIsIdempotentRefusesANewerSchemaAndGivesEachRoleItsRigh
                                "cout_outillage, cout_reglage, nb_essais, facture, recu) VALUES ('station', 's', 7, "
                                "'h', 8, 8, 61, 34, 60, 135, 135, 30, 0, 0, 1, 1, '2099-01-01')"));
         EXPECT_FALSE(look.exec("ALTER ROLE prof PASSWORD 'pris'"));
+        EXPECT_FALSE(look.exec("UPDATE exercices SET fin = now()"));
         EXPECT_TRUE(look.exec("SELECT signale_poste('P1', 'x', true)") && look.exec("SELECT signale_poste('station', 'y', true)"));
         EXPECT_EQ(server->psql("SELECT string_agg(poste || '/' || installation, ',') FROM contacts", "classe"), "station/y\n");
         EXPECT_EQ(count(), 3);
@@ -170,6 +175,73 @@ TEST_F(ClassDatabase, InitIsIdempotentRefusesANewerSchemaAndGivesEachRoleItsRigh
     }
     QSqlDatabase::removeDatabase("prof");
     QSqlDatabase::removeDatabase("poste");
+}
+
+// The trainer starts an exercise for the class from its file, with the model
+// of the console's folder byte for byte; starting another ends the running
+// one; it stops by its number; a file the class could not take starts nothing.
+TEST_F(ClassDatabase, AnExerciseCarriesTheFoldersModelEndsTheRunningOneAndStops) {
+    Workspace w;
+    std::filesystem::create_directories(w.path() / "poly");
+    writeCoefficientFiles(w.path(), bending::builtInRows());
+    const QString classe = QString::fromStdString(server->conninfo("classe"));
+    auto inFolder = [&](const QStringList& arguments) {
+        QProcess p;
+        p.setWorkingDirectory(QString::fromStdString(w.path().string()));
+        p.start(FORMATEUR_PROGRAM, arguments + QStringList{"--serveur", classe});
+        p.waitForFinished(60'000);
+        return InitRun{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                       QString::fromUtf8(p.readAllStandardError())};
+    };
+    auto startFile = [&](const std::string& content) {
+        w.write("exercice.ini", content);
+        return inFolder({"--exercice", "exercice.ini", "--demarrer"});
+    };
+    const InitRun first = startFile("nom=Pliage à 135°\ntolerance_A1=1\ntolerance_A2=1,5\ntolerance_H=0.5\n"
+                                    "budget=10000\nduree_minutes=0.5\nessais_max=12\nmode=examen\n");
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    const std::string n1 = first.out.trimmed().toStdString();
+    const auto held = [&](const std::string& column, const std::string& n) {
+        return server->psql("SELECT " + column + " FROM exercices WHERE numero = " + n, "classe");
+    };
+    EXPECT_EQ(held("nom || '/' || tolerance_a2 || '/' || duree_minutes || '/' || essais_max || '/' || mode", n1),
+              "Pliage à 135°/1.5/0.5/12/examen\n");
+    EXPECT_EQ(held("encode(modele_a1, 'escape')", n1), w.read("poly/A1.poly") + "\n");
+    EXPECT_EQ(held("empreinte = encode(sha256(modele_a1 || modele_a2 || modele_h), 'hex') AND fin IS NULL", n1),
+              "t\n");
+
+    std::filesystem::remove_all(w.path() / "poly");
+    const InitRun second = startFile("nom=Sans modèle\nmode=entrainement\n");
+    ASSERT_EQ(second.status, 0) << second.err.toStdString();
+    const std::string n2 = second.out.trimmed().toStdString();
+    EXPECT_NE(n2, n1);
+    // Ended by the second, or when its half minute ran out if that came first.
+    EXPECT_EQ(held("fin <= debut + interval '30 seconds'", n1), "t\n");
+    EXPECT_EQ(held("empreinte || '/' || (modele_a1 IS NULL) || '/' || (fin IS NULL)", n2), "intégrés/true/true\n");
+
+    EXPECT_EQ(inFolder({"--arreter", QString::fromStdString(n2)}).status, 0);
+    EXPECT_EQ(held("fin IS NULL", n2), "f\n");
+    for (const auto& [number, reason] : {std::pair{n2, "déjà terminé"}, {"99", "pas d'exercice n° 99"},
+                                         {"deux", "n'est pas un numéro"}}) {
+        const InitRun stop = inFolder({"--arreter", QString::fromStdString(number)});
+        EXPECT_EQ(stop.status, 1);
+        EXPECT_TRUE(stop.err.contains(QString::fromUtf8(reason))) << stop.err.toStdString();
+    }
+    for (const auto& [content, reason] : std::initializer_list<std::pair<std::string, const char*>>{
+             {"mode=examen\n", "il lui faut un nom"},
+             {"nom=A\ntolerance_A1=0\n", "va de 0,01 à 45"},
+             {"nom=A\nduree_minutes=0\n", "plus de 0"},
+             {"nom=A\nduree_minutes=1441\n", "24 h"},
+             {"nom=" + std::string(201, 'x') + "\n", "de 1 à 200 caractères"},
+             {"nom=<b>A</b>\u202e\n", "marque de sens"},
+             {"nom=A\nmode=libre\n", "« examen » ou « entrainement »"},
+             {"nom=A\ncouleur=bleu\n", "n'est pas un réglage"},
+             {"nom=A\nnom=B\n", "déjà donné"}}) {
+        const InitRun refused = startFile(content);
+        EXPECT_EQ(refused.status, 1) << content;
+        EXPECT_TRUE(refused.err.contains(QString::fromUtf8(reason))) << refused.err.toStdString();
+    }
+    EXPECT_EQ(server->psql("SELECT max(numero) FROM exercices", "classe"), n2 + "\n");  // none started
 }
 
 // The trainer gives each station its own role, with a password and the

@@ -1,0 +1,68 @@
+#include "class_exercise.h"
+
+#include "class_database.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+// When an exercise ends if it is ended now: now, or when its time ran out.
+const char kEndsNow[] =
+    "fin = CASE WHEN duree_minutes IS NULL THEN now() ELSE least(now(), debut + duree_minutes * interval '1 minute') END";
+
+template <typename T>
+QVariant optionalValue(const std::optional<T>& value) {
+    return value ? QVariant(*value) : QVariant();
+}
+
+}  // namespace
+
+std::optional<int> startExercise(QSqlDatabase& db, const ClassExercise& e, QString* error) {
+    QSqlQuery q(db);
+    // Ending the running exercise and starting this one are one change for the stations.
+    if (!db.transaction()) {
+        *error = sqlErrorText(db.lastError());
+        return std::nullopt;
+    }
+    q.prepare(QStringLiteral("UPDATE exercices SET %1 WHERE fin IS NULL").arg(kEndsNow));
+    bool ok = q.exec();
+    ok = ok && q.prepare("INSERT INTO exercices (nom, tolerance_a1, tolerance_a2, tolerance_h, budget, duree_minutes, "
+                         "essais_max, mode, modele_a1, modele_a2, modele_h, empreinte) "
+                         "VALUES (?, ?, ?, ?, ?, ?::double precision, ?::integer, ?, ?, ?, ?, ?) RETURNING numero");
+    if (ok) {
+        for (const QVariant& v : {QVariant(e.name), QVariant(e.toleranceA1), QVariant(e.toleranceA2),
+                                  QVariant(e.toleranceH), QVariant(e.budget), optionalValue(e.minutes),
+                                  optionalValue(e.maxTrials),
+                                  QVariant(e.exam ? QStringLiteral("examen") : QStringLiteral("entrainement"))})
+            q.addBindValue(v);
+        for (int m = 0; m < 3; ++m)
+            q.addBindValue(e.model ? QVariant((*e.model)[m]) : QVariant(QMetaType(QMetaType::QByteArray)));
+        q.addBindValue(e.fingerprint);
+        ok = q.exec() && q.next();
+    }
+    const int number = ok ? q.value(0).toInt() : 0;
+    if (!ok || !db.commit()) {
+        *error = sqlErrorText(q.lastError().isValid() ? q.lastError() : db.lastError());
+        db.rollback();
+        return std::nullopt;
+    }
+    return number;
+}
+
+bool stopExercise(QSqlDatabase& db, int number, QString* error) {
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("UPDATE exercices SET %1 WHERE numero = ? AND fin IS NULL").arg(kEndsNow));
+    q.addBindValue(number);
+    if (!q.exec()) {
+        *error = sqlErrorText(q.lastError());
+        return false;
+    }
+    if (q.numRowsAffected() == 1) return true;
+    q.prepare("SELECT count(*) FROM exercices WHERE numero = ?");
+    q.addBindValue(number);
+    const bool known = q.exec() && q.next() && q.value(0).toInt() > 0;
+    *error = known ? QStringLiteral("L'exercice n° %1 est déjà terminé.").arg(number)
+                   : QStringLiteral("Il n'y a pas d'exercice n° %1 dans la base de la classe.").arg(number);
+    return false;
+}

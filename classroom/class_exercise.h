@@ -1,0 +1,34 @@
+// An exercise the trainer runs for the whole class, kept in the class
+// database: its tolerances and budget, its limits, whether it is an exam,
+// and the model every station evaluates during it. The server's clock is
+// the exercise's clock.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+struct ClassExercise {
+    int number = 0;
+    QString name;
+    double toleranceA1 = 1.0, toleranceA2 = 1.0, toleranceH = 0.5, budget = 10000.0;
+    std::optional<double> minutes;  // the time limit, from the start
+    std::optional<int> maxTrials;
+    bool exam = false;
+    std::optional<std::array<QByteArray, 3>> model;  // A1, A2, H; none: the built-in coefficients
+    QString fingerprint;                             // of the model, « intégrés » for the built-in one
+    QDateTime start, end;                            // by the server; end invalid while it runs
+};
+
+// The longest name and time limit an exercise may have.
+constexpr int kMaxExerciseName = 200;
+constexpr double kMaxExerciseMinutes = 24 * 60;
+
+// Starts the exercise for the class, ending the one that runs; its number.
+std::optional<int> startExercise(QSqlDatabase& db, const ClassExercise& exercise, QString* error);
+// Ends the exercise now (or when its time ran out, if earlier).
+bool stopExercise(QSqlDatabase& db, int number, QString* error);
