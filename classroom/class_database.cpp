@@ -72,8 +72,10 @@ $$)",
 // Version 3: the exercises the trainer runs for the class, one at a time
 // (the one whose end is not set), each with the model every station
 // evaluates during it (none: the built-in coefficients), on the server's
-// clock; each start and end is notified to the stations.
+// clock; each start and end is notified to the stations. Each row says in
+// which exercise it was made and what coefficients it evaluated.
 const char* const kSchemaV3[] = {
+    "ALTER TABLE essais ADD CONSTRAINT essais_exercice CHECK (exercice >= 0 AND length(empreinte) <= 64) NOT VALID",
     R"(CREATE TABLE exercices (
   numero integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
   nom text NOT NULL CHECK (length(nom) BETWEEN 1 AND 200 AND nom !~ '[[:cntrl:]]'),

@@ -74,6 +74,8 @@ std::vector<JournalColumn> layout() {
         inCsv(integer("nb_essais", &JournalRow::count), "essais"),
         inCsv(flag("facture", &JournalRow::charged), "facture"),
         emptyByDefault(text("installation", &JournalRow::installation), 2),
+        emptyByDefault(integer("exercice", &JournalRow::exercise), 3),
+        emptyByDefault(text("empreinte", &JournalRow::fingerprint), 3),
     };
 }
 
@@ -88,7 +90,8 @@ QString JournalColumn::definition(SqlDialect dialect) const {
         case ColumnType::Flag: typeName = sqlite ? "INTEGER" : "integer"; break;
         case ColumnType::Real: typeName = sqlite ? "REAL" : "double precision"; break;
     }
-    return QStringLiteral("%1 %2 NOT NULL%3").arg(name, typeName, emptyByDefault ? " DEFAULT ''" : "");
+    const QString empty = type == ColumnType::Text ? QStringLiteral(" DEFAULT ''") : QStringLiteral(" DEFAULT 0");
+    return QStringLiteral("%1 %2 NOT NULL%3").arg(name, typeName, emptyByDefault ? empty : QString());
 }
 
 const std::vector<JournalColumn>& journalLayout() {

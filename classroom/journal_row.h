@@ -28,6 +28,12 @@ struct JournalRow {
     // The simulator's installation (data/installation), which tells apart two
     // PCs given one station name; empty in rows from before it was kept.
     QString installation;
+    // The class's exercise running when the trial was made, as the station
+    // knew it: 0 outside one, or before the station heard of it.
+    int exercise = 0;
+    // What the trial evaluated: the fingerprint of the coefficient files in
+    // poly/, « intégrés » for the built-in rows; empty in older rows.
+    QString fingerprint;
 
     bool operator==(const JournalRow& o) const;
 };
@@ -44,7 +50,7 @@ struct JournalColumn {
     std::function<void(JournalRow&, const QVariant&)> set;
     QString csv;       // its header in the old journal.csv; empty when it had none
     int since = 1;     // the class database's schema version that brought it
-    bool emptyByDefault = false;  // a row may leave it out; required of a column added later
+    bool emptyByDefault = false;  // a row may leave it out (empty text, 0); required of a column added later
 
     // "name type NOT NULL ..." as a CREATE TABLE or an ADD COLUMN gives it.
     QString definition(SqlDialect dialect) const;

@@ -32,6 +32,8 @@ JournalRow sampleRow(const QString& session, int numero) {
     r.tooling = 2500.0 * numero, r.adjustment = 350.0 * numero;
     r.count = numero;
     r.charged = numero % 2;
+    r.exercise = numero;
+    r.fingerprint = numero % 2 ? "intégrés" : "";
     return r;
 }
 
@@ -94,8 +96,8 @@ TEST(StationJournal, KeepsRowsWholeInOrderAndTracksWhatWasSent) {
     EXPECT_EQ(status->pending, 1);
 }
 
-// A journal an older build made, before installations were kept, takes the
-// column once, keeps its rows and takes new ones.
+// A journal an older build made, before installations and exercises were
+// kept, takes the columns once, keeps its rows and takes new ones.
 TEST(StationJournal, AnOlderJournalGetsTheColumnsItLacks) {
     QTemporaryDir dir;
     const QString path = dir.filePath("journal.sqlite");
@@ -127,6 +129,8 @@ TEST(StationJournal, AnOlderJournalGetsTheColumnsItLacks) {
     EXPECT_TRUE((*all)[0].envoye);
     EXPECT_EQ((*all)[0].row.tooling, 2500);
     EXPECT_EQ((*all)[0].row.installation, "");
+    EXPECT_EQ((*all)[0].row.exercise, 0);
+    EXPECT_EQ((*all)[0].row.fingerprint, "");
     EXPECT_EQ((*all)[2].row, sampleRow("s-1", 2));
 }
 

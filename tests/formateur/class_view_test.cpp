@@ -390,7 +390,8 @@ TEST_F(ClassServerTest, TilesFollowRanksRosterSharedNamesAndSilence) {
 TEST_F(ClassServerTest, AFloodingStationDelaysNoOtherAndIsHeldToItsLatestRows) {
     const std::string copies = "INSERT INTO essais (" + journalColumns().join(", ").toStdString() +
                                ") SELECT poste, stagiaire, session, g, heure, a, r, l, c, f, a1, a2, h, cout_outillage, "
-                               "cout_reglage, g, facture, installation FROM essais, generate_series(%1, %2) g "
+                               "cout_reglage, g, facture, installation, exercice, empreinte "
+                               "FROM essais, generate_series(%1, %2) g "
                                "WHERE poste = 'P9' AND numero = 1;";
     auto flood = [&](int from, int to) {
         return QString::fromStdString(copies).arg(from).arg(to).toStdString();
