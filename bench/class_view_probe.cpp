@@ -15,7 +15,9 @@
 #include "station_journal.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -68,7 +70,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         st.session = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        st.worker = std::make_unique<Replication>(st.journal->path(), conninfo, st.journal->path() + ".ini", st.session);
+        st.worker = std::make_unique<Replication>(st.journal->path(), conninfo, st.journal->path() + ".ini", st.session,
+                                                   QFileInfo(st.journal->path()).dir().filePath("poly"));
         st.worker->start();
     }
 

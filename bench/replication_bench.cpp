@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -83,7 +84,8 @@ int main(int argc, char** argv) {
     clock.start();
     std::vector<std::unique_ptr<Replication>> workers;
     for (const QString& path : journals) {
-        workers.push_back(std::make_unique<Replication>(path, conninfo, path + ".ini", QFileInfo(path).baseName()));
+        workers.push_back(std::make_unique<Replication>(path, conninfo, path + ".ini", QFileInfo(path).baseName(),
+                                                        QFileInfo(path).dir().filePath("poly")));
         workers.back()->start();
     }
     const int expected = before + kStations * kTrials;

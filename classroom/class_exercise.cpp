@@ -50,6 +50,37 @@ std::optional<int> startExercise(QSqlDatabase& db, const ClassExercise& e, QStri
     return number;
 }
 
+bool readRunningExercise(QSqlDatabase& db, std::optional<ClassExercise>* running, QString* error) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    const bool ok = q.exec("SELECT numero, nom, tolerance_a1, tolerance_a2, tolerance_h, budget, duree_minutes, "
+                           "essais_max, mode, modele_a1, modele_a2, modele_h, empreinte, debut FROM exercices "
+                           "WHERE fin IS NULL AND (duree_minutes IS NULL OR "
+                           "now() < debut + duree_minutes * interval '1 minute')");
+    if (!ok) {
+        *error = sqlErrorText(q.lastError());
+        return false;
+    }
+    running->reset();
+    if (!q.next()) return true;
+    ClassExercise e;
+    e.number = q.value(0).toInt();
+    e.name = q.value(1).toString();
+    e.toleranceA1 = q.value(2).toDouble();
+    e.toleranceA2 = q.value(3).toDouble();
+    e.toleranceH = q.value(4).toDouble();
+    e.budget = q.value(5).toDouble();
+    if (!q.value(6).isNull()) e.minutes = q.value(6).toDouble();
+    if (!q.value(7).isNull()) e.maxTrials = q.value(7).toInt();
+    e.exam = q.value(8).toString() == QLatin1String("examen");
+    if (!q.value(9).isNull()) e.model = std::array<QByteArray, 3>{q.value(9).toByteArray(), q.value(10).toByteArray(),
+                                                                  q.value(11).toByteArray()};
+    e.fingerprint = q.value(12).toString();
+    e.start = q.value(13).toDateTime();
+    *running = std::move(e);
+    return true;
+}
+
 bool stopExercise(QSqlDatabase& db, int number, QString* error) {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("UPDATE exercices SET %1 WHERE numero = ? AND fin IS NULL").arg(kEndsNow));

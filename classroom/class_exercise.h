@@ -30,5 +30,9 @@ constexpr double kMaxExerciseMinutes = 24 * 60;
 
 // Starts the exercise for the class, ending the one that runs; its number.
 std::optional<int> startExercise(QSqlDatabase& db, const ClassExercise& exercise, QString* error);
+// The exercise that runs now by the server's clock, with its model, into
+// running (none when no exercise runs); false with the message when it
+// could not be read.
+bool readRunningExercise(QSqlDatabase& db, std::optional<ClassExercise>* running, QString* error);
 // Ends the exercise now (or when its time ran out, if earlier).
 bool stopExercise(QSqlDatabase& db, int number, QString* error);

@@ -1,6 +1,8 @@
 #include "replication.h"
 
 #include "class_database.h"
+#include "class_exercise.h"
+#include "coefficient_history.h"
 #include "station_journal.h"
 #include "station_settings.h"
 
@@ -19,6 +21,8 @@ namespace {
 constexpr int kBatch = 200;
 // A look at the journal now and then, should a wake-up be missed.
 constexpr int kIdlePollMs = 5'000;
+// The server's channel for the starts and ends of exercises.
+const QString kExerciseChannel = QStringLiteral("exercices");
 
 PGcancel* cancelHandle(const QSqlDatabase& db) {
     const QVariant handle = db.driver()->handle();
@@ -76,7 +80,11 @@ private:
         if (QSqlDatabase::contains(connection_)) QSqlDatabase::removeDatabase(connection_);
         serveur_ = serveur;
         server_ = ClassServer::parse(serveur, &serverProblem_);
-        if (server_) server_->addConnection(connection_);
+        if (!server_) return;
+        const QSqlDatabase db = server_->addConnection(connection_);
+        QObject::connect(db.driver(), &QSqlDriver::notification, this, [this](const QString& channel) {
+            if (channel == kExerciseChannel) soon();
+        });
     }
 
     void sendWaitingRows() {
@@ -95,6 +103,8 @@ private:
                 return retryLater();
             }
             owner_.setCancel(cancelHandle(db));
+            // Without it the exercise is found at the next pass.
+            db.driver()->subscribeToNotification(kExerciseChannel);
         }
         // A name the class would refuse is mended on the station first; its rows wait meanwhile.
         if (const QString problem = stationNamesProblem(settings.poste, settings.stagiaire); !problem.isEmpty()) {
@@ -122,7 +132,8 @@ private:
             }
         }
         signOfLife(db, settings.poste, !finishing_);
-        report(true, setAside);
+        takeUpExercise(db);
+        report(true, QStringList{setAside, exerciseProblem_}.join(' ').trimmed());
         retryMs_ = 0;
         timer_.start(kIdlePollMs);
     }
@@ -158,6 +169,37 @@ private:
         if (q.exec()) lastSign_.start();
     }
 
+    // Puts the running exercise's model in poly/ once, then tells the
+    // recording; an exercise whose model cannot be written is said once,
+    // and its trials evaluate what poly/ holds.
+    void takeUpExercise(QSqlDatabase& db) {
+        std::optional<ClassExercise> running;
+        QString error;
+        if (!readRunningExercise(db, &running, &error)) return;  // at the next pass
+        const int number = running ? running->number : 0;
+        if (number == known_) return;
+        const std::optional<int> applied = journal_.appliedExercise(&error);
+        if (!applied) return;
+        exerciseProblem_.clear();
+        if (running && *applied != number) {
+            std::optional<std::array<std::string, 3>> files;
+            if (running->model)
+                files = std::array<std::string, 3>{(*running->model)[0].toStdString(),
+                                                   (*running->model)[1].toStdString(),
+                                                   (*running->model)[2].toStdString()};
+            const file_safety::WriteResult written =
+                bending::installCoefficientFiles(owner_.polyFolder_.toStdString(), files);
+            if (!written.ok())
+                exerciseProblem_ = QStringLiteral("Les coefficients de l'exercice n° %1 n'ont pas pu être mis dans "
+                                                  "poly/ : %2 Les essais évaluent ceux qui y sont.")
+                                       .arg(number)
+                                       .arg(QString::fromStdString(written.error));
+            if (!journal_.writeAppliedExercise(number, &error)) return;
+        }
+        known_ = number;
+        emit owner_.exerciseChanged(number);
+    }
+
     void retryLater() {
         retryMs_ = retryMs_ == 0 ? 1'000 : std::min(2 * retryMs_, Replication::kLongestRetryMs);
         timer_.start(retryMs_);
@@ -188,15 +230,18 @@ private:
     bool finishing_ = false;
     QElapsedTimer lastSign_;
     std::optional<std::pair<bool, QString>> reported_;
+    int known_ = 0;             // the running exercise the recording was told of
+    QString exerciseProblem_;   // why its model is not in poly/
 };
 
 Replication::Replication(QString journalPath, QString serveur, QString settingsPath, QString installation,
-                         QObject* parent)
+                         QString polyFolder, QObject* parent)
     : QObject(parent),
       journalPath_(std::move(journalPath)),
       serveur_(std::move(serveur)),
       settingsPath_(std::move(settingsPath)),
-      installation_(std::move(installation)) {}
+      installation_(std::move(installation)),
+      polyFolder_(std::move(polyFolder)) {}
 
 Replication::~Replication() { stop(); }
 

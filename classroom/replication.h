@@ -5,7 +5,9 @@
 // and less often; what it found is kept in the journal for the console. While
 // it runs, the station gives the server a sign of life now and then, and says
 // when it ends, so that the class view tells a closed simulator from one that
-// cannot reach the server.
+// cannot reach the server. It also takes up the exercise the trainer runs for
+// the class: told by the server at its start, or finding it at a pass, it
+// puts the exercise's model in the station's poly/, once an exercise.
 #pragma once
 
 #include "worker_thread.h"
@@ -25,9 +27,10 @@ class Replication : public QObject {
 public:
     // journalPath: data/journal.sqlite; serveur: the libpq connection string;
     // settingsPath: data/classe.ini, for the station's current name;
-    // installation: the installation's identifier.
+    // installation: the installation's identifier; polyFolder: where an
+    // exercise's model goes.
     Replication(QString journalPath, QString serveur, QString settingsPath, QString installation,
-                QObject* parent = nullptr);
+                QString polyFolder, QObject* parent = nullptr);
     // Stops the worker as stop() does.
     ~Replication() override;
 
@@ -50,12 +53,16 @@ signals:
     // What the worker found when it changed: whether the class database took
     // the rows, and why not. From the worker's thread.
     void statusChanged(bool reachable, const QString& message);
+    // The class's exercise running now, as the server last said (0: none),
+    // when it changed; its model is in poly/ if it could be written. From
+    // the worker's thread.
+    void exerciseChanged(int number);
 
 private:
     friend class ReplicationWorker;
     void setCancel(PGcancel* cancel);
 
-    QString journalPath_, serveur_, settingsPath_, installation_;
+    QString journalPath_, serveur_, settingsPath_, installation_, polyFolder_;
     QMutex cancelMutex_;
     PGcancel* cancel_ = nullptr;
     std::atomic<bool> stopping_{false};

@@ -41,10 +41,14 @@ QString createEssais() {
         .arg(definitions.join(", "));
 }
 
-const char* const kCreateStatus = R"(
-CREATE TABLE IF NOT EXISTS replication (
+// What the replication worker keeps for itself: what it last found, and
+// the exercise whose model it last put in place.
+const char* const kCreateWorkerTables[] = {
+    R"(CREATE TABLE IF NOT EXISTS replication (
   id INTEGER PRIMARY KEY CHECK (id = 1),
-  joignable INTEGER NOT NULL, message TEXT NOT NULL, heure TEXT NOT NULL))";
+  joignable INTEGER NOT NULL, message TEXT NOT NULL, heure TEXT NOT NULL))",
+    "CREATE TABLE IF NOT EXISTS exercice_applique (id INTEGER PRIMARY KEY CHECK (id = 1), numero INTEGER NOT NULL)",
+};
 
 JournalEntry entryFrom(const QSqlQuery& q) {
     return {q.value(0).toLongLong(), q.value(1).toInt() != 0, journalRowAt(q, 2)};
@@ -176,11 +180,15 @@ bool StationJournal::createSchema(const QString& importPoste, QString* error) {
             if (!q.exec("ALTER TABLE essais ADD COLUMN " + c->definition(SqlDialect::SQLite))) return fail();
         return q.exec("COMMIT") || fail();
     };
+    auto createWorkerTables = [&] {
+        return std::all_of(std::begin(kCreateWorkerTables), std::end(kCreateWorkerTables),
+                           [&](const char* sql) { return q.exec(sql); }) || fail();
+    };
     if (!q.exec("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'essais'") || !q.next())
         return fail();
     if (q.value(0).toInt() == 1) {
         q.finish();
-        return addMissingColumns() && (q.exec(kCreateStatus) || fail());
+        return addMissingColumns() && createWorkerTables();
     }
     q.finish();
     if (!q.exec("BEGIN IMMEDIATE")) return fail();
@@ -193,7 +201,7 @@ bool StationJournal::createSchema(const QString& importPoste, QString* error) {
         if (!q.exec(createEssais()) || !q.exec("CREATE INDEX essais_a_envoyer ON essais (envoye) WHERE envoye = 0"))
             return fail();
     }
-    if (!q.exec(kCreateStatus)) return fail();
+    if (!createWorkerTables()) return false;
     if (created) {
         const QString csv = QFileInfo(path_).dir().filePath("journal.csv");
         QSqlError failure;
@@ -282,6 +290,25 @@ bool StationJournal::markSetAside(const JournalEntry& refused, QString* error) {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.prepare("UPDATE essais SET envoye = 2 WHERE rowid = ?");
     q.addBindValue(refused.id);
+    if (q.exec()) return true;
+    *error = describe(path_, q.lastError());
+    return false;
+}
+
+std::optional<int> StationJournal::appliedExercise(QString* error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    if (!q.exec("SELECT coalesce(max(numero), 0) FROM exercice_applique") || !q.next()) {
+        *error = describe(path_, q.lastError());
+        return std::nullopt;
+    }
+    return q.value(0).toInt();
+}
+
+bool StationJournal::writeAppliedExercise(int number, QString* error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare("INSERT INTO exercice_applique (id, numero) VALUES (1, ?) "
+              "ON CONFLICT (id) DO UPDATE SET numero = excluded.numero");
+    q.addBindValue(number);
     if (q.exec()) return true;
     *error = describe(path_, q.lastError());
     return false;

@@ -63,6 +63,10 @@ public:
     // A row the class database refuses for good: kept here, never sent again.
     bool markSetAside(const JournalEntry& refused, QString* error);
 
+    // The class's exercise whose model the station last put in poly/ (0 for none).
+    std::optional<int> appliedExercise(QString* error);
+    bool writeAppliedExercise(int number, QString* error);
+
     bool writeReplicationStatus(bool reachable, const QString& message, QString* error);
     std::optional<ReplicationStatus> replicationStatus(QString* error);
 

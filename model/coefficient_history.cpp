@@ -1,9 +1,14 @@
 #include "coefficient_history.h"
 
+#include "facts.h"
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <unistd.h>
 
 namespace bending {
@@ -120,6 +125,40 @@ WriteResult writeCoefficientFile(const std::string& polyFolder, const std::strin
     const WriteResult kept = keepCoefficientFile(polyFolder, model);
     if (!kept.ok()) return kept;
     return replacement.commit(content);
+}
+
+WriteResult installCoefficientFiles(const std::string& polyFolder,
+                                    const std::optional<std::array<std::string, 3>>& contents) {
+    if (contents) {
+        const WriteResult made = file_safety::ownFolder(polyFolder, "les coefficients n'y sont pas écrits");
+        if (!made.ok()) return made;
+    }
+    file_safety::FolderSyncBatch batch;
+    std::array<std::unique_ptr<file_safety::Replacement>, 3> replacements;
+    for (std::size_t m = 0; m < replacements.size(); ++m) {
+        const std::string path = coefficientFilePath(polyFolder, facts::kModels[m].name);
+        const bool unchanged = contents ? file_safety::holds(path, (*contents)[m])
+                                        : file_safety::readRegularFile(path).status == ReadStatus::Missing;
+        if (unchanged) continue;
+        replacements[m] = std::make_unique<file_safety::Replacement>(path);
+        if (!replacements[m]->opened().ok()) return replacements[m]->opened();
+    }
+    for (std::size_t m = 0; m < replacements.size(); ++m) {
+        if (!replacements[m]) continue;
+        const WriteResult kept = keepCoefficientFile(polyFolder, facts::kModels[m].name);
+        if (!kept.ok()) return kept;
+        if (contents) {
+            const WriteResult written = replacements[m]->commit((*contents)[m]);
+            if (!written.ok()) return written;
+            continue;
+        }
+        // The name in poly/ goes, not what a link of the user's own points to.
+        const std::string path = coefficientFilePath(polyFolder, facts::kModels[m].name);
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+            return {WriteStatus::Failed,
+                    "Le fichier « " + path + " » n'a pas pu être retiré : " + std::strerror(errno) + "."};
+    }
+    return {WriteStatus::Written, {}};
 }
 
 }  // namespace bending

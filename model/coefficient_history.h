@@ -8,6 +8,8 @@
 
 #include "file_safety.h"
 
+#include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,13 @@ file_safety::WriteResult keepCoefficientFile(const std::string& polyFolder, cons
 // nothing.
 file_safety::WriteResult writeCoefficientFile(const std::string& polyFolder, const std::string& model,
                                               const std::string& content);
+
+// Puts the three files of a model handed from elsewhere (A1, A2, H) in
+// place together, each replaced one kept in the history; none: the built-in
+// rows, the files there then go to the history and are removed. Nothing is
+// replaced unless all three can be.
+file_safety::WriteResult installCoefficientFiles(const std::string& polyFolder,
+                                                 const std::optional<std::array<std::string, 3>>& contents);
 
 // The model's file in polyFolder: "poly/A1.poly" for "poly" and "A1".
 std::string coefficientFilePath(const std::string& polyFolder, const std::string& model);

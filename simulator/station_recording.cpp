@@ -1,5 +1,6 @@
 #include "station_recording.h"
 
+#include "coefficient_file.h"
 #include "facts.h"
 #include "file_safety.h"
 #include "host.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QUuid>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -40,10 +42,12 @@ QString installationId(const QString& path) {
 // that can be written.
 class JournalWriter : public QObject {
 public:
-    // notes: in the window's thread, for what the replication finds.
-    JournalWriter(QString journalPath, QString iniPath, QString installationPath, const QObject* notes)
+    // notes: in the window's thread, for what the replication finds;
+    // exercise: where the class's running exercise is kept for the trials.
+    JournalWriter(QString journalPath, QString iniPath, QString installationPath, const QObject* notes,
+                  std::atomic<int>& exercise)
         : journal_(std::move(journalPath)), iniPath_(std::move(iniPath)),
-          installationPath_(std::move(installationPath)), notes_(notes) {}
+          installationPath_(std::move(installationPath)), notes_(notes), exercise_(exercise) {}
 
     void open() {
         StationSettings settings = StationSettings::load(iniPath_);
@@ -52,7 +56,8 @@ public:
         QString error;
         if (!journal_.open(&error, settings.poste)) noteFailure(error);
         if (settings.serveur.isEmpty()) return;
-        replication_ = std::make_unique<Replication>(journal_.path(), settings.serveur, iniPath_, installation_);
+        replication_ = std::make_unique<Replication>(journal_.path(), settings.serveur, iniPath_, installation_,
+                                                     QDir::current().absoluteFilePath(facts::kCoefficientFolder));
         // What the worker finds shows along the window's bottom: a trainee
         // sees at once that the class does not get the trials.
         QObject::connect(
@@ -63,6 +68,10 @@ public:
                                         : QStringLiteral("Classe : les essais attendent sur ce poste. %1").arg(message));
             },
             Qt::QueuedConnection);
+        // Told once the exercise's model is in poly/, so a trial never waits for the server.
+        QObject::connect(
+            replication_.get(), &Replication::exerciseChanged, replication_.get(),
+            [this](int number) { exercise_ = number; }, Qt::DirectConnection);
         replication_->start();
     }
 
@@ -115,6 +124,7 @@ private:
     StationJournal journal_;
     const QString iniPath_, installationPath_;
     const QObject* notes_;
+    std::atomic<int>& exercise_;
     QString installation_;
     std::unique_ptr<Replication> replication_;
     std::vector<JournalRow> arrived_, waiting_;
@@ -138,9 +148,10 @@ struct Recording {
     QString session = QUuid::createUuid().toString(QUuid::WithoutBraces);
     int number = 0;
     QObject notes;  // in the window's thread, for the worker's findings
+    std::atomic<int> exercise{0};
     WorkerThread<JournalWriter> writer{new JournalWriter(dataFile(facts::kJournalFile),
                                                          dataFile(facts::kStationSettingsFile),
-                                                         dataFile(facts::kInstallationFile), &notes)};
+                                                         dataFile(facts::kInstallationFile), &notes, exercise)};
 };
 std::unique_ptr<Recording> recording;
 
@@ -165,6 +176,9 @@ void recordTrial(const std::array<mxArray, 5>& ValR, const mxArray& A1, const mx
     const double count = mclVg(Nb_essai).at(0);
     row.count = int(count);
     row.charged = count > countBefore;
+    row.exercise = recording->exercise;
+    // A local read of the files the trial has just evaluated.
+    row.fingerprint = bending::coefficientFingerprint(facts::kCoefficientFolder);
     recording->writer.post([row](JournalWriter& w) { w.add(row); });
 }
 

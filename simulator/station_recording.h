@@ -1,6 +1,7 @@
 // The simulator's side of the station journal: each trial that went through
 // becomes a row of data/journal.sqlite, sent on to the class database when
-// data/classe.ini names one. A journal that cannot be written never stops a
+// data/classe.ini names one. A row also says in which of the class's
+// exercises it was made and which coefficients it evaluated. A journal that cannot be written never stops a
 // trial: its rows wait in memory and go in at the next trial that can write.
 // The rows are written from a thread of their own, so a trial never waits
 // for the disk; the session's end waits for them.

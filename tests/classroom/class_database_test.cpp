@@ -3,7 +3,9 @@
 // lock held on the table.
 #include "class_database.h"
 #include "classroom_test_support.h"
+#include "coefficient_file.h"
 #include "coefficient_file_writer.h"
+#include "coefficient_history.h"
 #include "postgres_server.h"
 #include "replication.h"
 
@@ -17,8 +19,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -30,8 +35,10 @@ struct InitRun {
     QString out, err;
 };
 
-InitRun console(const QStringList& arguments) {
+// The console run with the arguments, in the folder when one is given.
+InitRun console(const QStringList& arguments, const std::filesystem::path& folder = {}) {
     QProcess p;
+    if (!folder.empty()) p.setWorkingDirectory(QString::fromStdString(folder.string()));
     p.start(FORMATEUR_PROGRAM, arguments);
     p.waitForFinished(60'000);
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
@@ -127,6 +134,7 @@ TEST_F(ClassDatabase, InitIsIdempotentRefusesANewerSchemaAndGivesEachRoleItsRigh
     EXPECT_EQ(upgrade.status, 0) << upgrade.err.toStdString();
     EXPECT_TRUE(upgrade.out.contains(ready)) << upgrade.out.toStdString();
     EXPECT_EQ(server->psql("SELECT poste || '/' || installation FROM essais", "ancienne"), "P1/\n");
+    EXPECT_EQ(server->psql("SELECT exercice || '/' || empreinte FROM essais", "ancienne"), "0/\n");
     InitRun bad = initClasse("postgresql://[salle");
     EXPECT_EQ(bad.status, 1);
     EXPECT_TRUE(bad.err.contains("inutilisable")) << bad.err.toStdString();
@@ -185,14 +193,7 @@ TEST_F(ClassDatabase, AnExerciseCarriesTheFoldersModelEndsTheRunningOneAndStops)
     std::filesystem::create_directories(w.path() / "poly");
     writeCoefficientFiles(w.path(), bending::builtInRows());
     const QString classe = QString::fromStdString(server->conninfo("classe"));
-    auto inFolder = [&](const QStringList& arguments) {
-        QProcess p;
-        p.setWorkingDirectory(QString::fromStdString(w.path().string()));
-        p.start(FORMATEUR_PROGRAM, arguments + QStringList{"--serveur", classe});
-        p.waitForFinished(60'000);
-        return InitRun{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                       QString::fromUtf8(p.readAllStandardError())};
-    };
+    auto inFolder = [&](const QStringList& arguments) { return console(arguments + QStringList{"--serveur", classe}, w.path()); };
     auto startFile = [&](const std::string& content) {
         w.write("exercice.ini", content);
         return inFolder({"--exercice", "exercice.ini", "--demarrer"});
@@ -242,6 +243,79 @@ TEST_F(ClassDatabase, AnExerciseCarriesTheFoldersModelEndsTheRunningOneAndStops)
         EXPECT_TRUE(refused.err.contains(QString::fromUtf8(reason))) << refused.err.toStdString();
     }
     EXPECT_EQ(server->psql("SELECT max(numero) FROM exercices", "classe"), n2 + "\n");  // none started
+}
+
+// An exercise started from the console reaches the stations: a running one
+// at once, one started later when it opens. Their poly/ then holds the
+// exercise's files, the replaced ones in the history, and their rows say in
+// which exercise they were made and what they evaluated; an exercise on the
+// built-in rows sets the station's files aside. A station that may not write
+// its poly/ says so, and its rows tell what it really evaluated.
+TEST_F(ClassDatabase, EveryStationTakesUpTheExerciseTheTrainerStarts) {
+    server->psql("UPDATE exercices SET fin = now() WHERE fin IS NULL", "classe");
+    Workspace trainer, running, later, guarded;
+    bending::ModelRows rows = bending::builtInRows();
+    for (bending::TermRow& row : rows) row[0] += 1;
+    writeCoefficientFiles(trainer.path(), rows);
+    for (const Workspace* w : {&running, &guarded}) writeCoefficientFiles(w->path(), bending::builtInRows());
+    const std::string ownA1 = running.read("poly/A1.poly");
+    // guarded's A1.poly is a link another user made: nothing is written through it.
+    std::filesystem::rename(guarded.path() / "poly/A1.poly", guarded.path() / "A1-cible.poly");
+    std::filesystem::create_symlink("../A1-cible.poly", guarded.path() / "poly/A1.poly");
+    ASSERT_EQ(::lchown((guarded.path() / "poly/A1.poly").c_str(), 65534, 65534), 0);
+    station(running, "p1"), station(later, "p2"), station(guarded, "p3");
+    LiveSession s1(kMain, running.path()), s3(kMain, guarded.path());
+
+    const QStringList start{"--exercice", "exercice.ini", "--demarrer", "--serveur",
+                            QString::fromStdString(server->conninfo("classe"))};
+    trainer.write("exercice.ini", "nom=Pliage à 90°\n");
+    const InitRun started = console(start, trainer.path());
+    ASSERT_EQ(started.status, 0) << started.err.toStdString();
+    const std::string number = started.out.trimmed().toStdString();
+    const std::string fingerprint =
+        QString::fromStdString(server->psql("SELECT empreinte FROM exercices WHERE numero = " + number, "classe"))
+            .trimmed().toStdString();
+    auto holdsExercise = [&](const Workspace& w) {
+        return std::all_of(facts::kModels.begin(), facts::kModels.end(), [&](const facts::Model& m) {
+            return w.exists(m.path) && w.read(m.path) == trainer.read(m.path);
+        });
+    };
+    EXPECT_TRUE(eventually([&] { return holdsExercise(running); }));
+    const std::string poly = (running.path() / "poly").string();
+    for (const facts::Model& m : facts::kModels)
+        ASSERT_EQ(bending::coefficientHistory(poly, m.name).size(), 1u) << m.name;
+    EXPECT_EQ(file_safety::readRegularFile(bending::coefficientHistory(poly, "A1").front().path).content, ownA1);
+    LiveSession s2(kMain, later.path());
+    EXPECT_TRUE(eventually([&] { return holdsExercise(later); }));
+    StationJournal journal(QString::fromStdString((guarded.path() / "data/journal.sqlite").string()));
+    QString error;
+    ASSERT_TRUE(journal.open(&error, {}, false)) << error.toStdString();
+    EXPECT_TRUE(eventually([&] {
+        const auto status = journal.replicationStatus(&error);
+        return status && status->message.contains(QStringLiteral("de l'exercice n° %1 n'ont pas pu être mis dans poly/")
+                                                      .arg(QString::fromStdString(number)));
+    }));
+    EXPECT_EQ(guarded.read("A1-cible.poly"), ownA1);
+    for (LiveSession* s : {&s1, &s2, &s3}) s->step(kTrial);
+    const std::string evaluated = bending::coefficientFingerprint((guarded.path() / "poly").string()).toStdString();
+    const std::string made = "exercice = " + number + " AND empreinte = ";
+    EXPECT_TRUE(eventually([&] {
+        return count(made + "'" + fingerprint + "' AND poste IN ('p1', 'p2')") == 2 &&
+               count(made + "'" + evaluated + "' AND poste = 'p3'") == 1;
+    })) << server->psql("SELECT poste, exercice, empreinte FROM essais", "classe");
+
+    // On the built-in rows, the station's files go to the history.
+    std::filesystem::remove_all(trainer.path() / "poly");
+    const InitRun builtIn = console(start, trainer.path());
+    ASSERT_EQ(builtIn.status, 0) << builtIn.err.toStdString();
+    EXPECT_TRUE(eventually([&] { return !running.exists("poly/A1.poly") && !running.exists("poly/H.poly"); }));
+    EXPECT_EQ(bending::coefficientHistory(poly, "A1").size(), 2u);
+    s1.step(kTrial);
+    EXPECT_TRUE(eventually([&] {
+        return count("poste = 'p1' AND exercice = " + builtIn.out.trimmed().toStdString() +
+                     " AND empreinte = 'intégrés'") == 1;
+    }));
+    for (LiveSession* s : {&s1, &s2, &s3}) EXPECT_EQ(s->finish(), 0) << s->errors();
 }
 
 // The trainer gives each station its own role, with a password and the
@@ -396,7 +470,7 @@ TEST_F(ClassDatabase, ARefusedRowIsSetAsideAndABadNameHoldsTheRows) {
     auto status = [&] { return journal.replicationStatus(&error).value_or(ReplicationStatus{}); };
     {
         Replication worker(journal.path(), QString::fromStdString(server->conninfo("classe", "p8")),
-                           data + "/classe.ini", "installation");
+                           data + "/classe.ini", "installation", QString::fromStdString((w.path() / "poly").string()));
         worker.start();
         EXPECT_TRUE(eventually([&] { return count("poste = 'p8'") == 2 && status().pending == 0; }));
         EXPECT_TRUE(status().message.startsWith("L'essai n° 2 de la session du 2026-12-07 est gardé sur ce poste"))
