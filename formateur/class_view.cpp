@@ -53,7 +53,7 @@ StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     verdict_->setAlignment(Qt::AlignCenter);
     verdict_->setMargin(4);
     // Long texts take a second line rather than being cut at the tile's edge.
-    for (QLabel* l : {figures_, best_, presence_, verdict_}) l->setWordWrap(true);
+    for (QLabel* l : {figures_, totals_, best_, presence_, verdict_}) l->setWordWrap(true);
 
     chart_ = new QCustomPlot;
     chart_->setFixedHeight(64);
@@ -128,7 +128,7 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
     if (leftOut > 0)
         totals += QStringLiteral("%1%2 essais plus anciens sur le serveur, non lus : la vue garde les %3 derniers "
                                  "de chaque poste")
-                      .arg(totals.isEmpty() ? "" : " · ", fr(double(leftOut), 0), fr(ClassFeed::kRowsKept, 0));
+                      .arg(totals.isEmpty() ? "" : "\n", fr(double(leftOut), 0), fr(ClassFeed::kRowsKept, 0));
     totals_->setText(totals);
     best_->setText(s.best ? QStringLiteral("Meilleur essai, n° %1 : son plus grand écart vaut %2 fois la tolérance")
                                 .arg(s.best->count)
