@@ -15,7 +15,9 @@ public:
     // Takes the worker, which has no parent, and starts its thread.
     explicit WorkerThread(Worker* worker) : worker_(worker) {
         worker_->moveToThread(&thread_);
-        QObject::connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
+        // Called in the thread as its loop ends, whoever ended it: no event
+        // loop is left there to serve a deleteLater.
+        QObject::connect(&thread_, &QThread::finished, [worker] { delete worker; });
         thread_.start();
     }
     // Ends the loop once the event being served has ended, and waits for it:
