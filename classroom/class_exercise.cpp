@@ -37,7 +37,8 @@ std::optional<int> startExercise(QSqlDatabase& db, const ClassExercise& e, QStri
                                   QVariant(e.exam ? QStringLiteral("examen") : QStringLiteral("entrainement"))})
             q.addBindValue(v);
         for (int m = 0; m < 3; ++m)
-            q.addBindValue(e.model ? QVariant((*e.model)[m]) : QVariant(QMetaType(QMetaType::QByteArray)));
+            q.addBindValue(e.model ? QVariant(QByteArray::fromStdString((*e.model)[m]))
+                                   : QVariant(QMetaType(QMetaType::QByteArray)));
         q.addBindValue(e.fingerprint);
         ok = q.exec() && q.next();
     }
@@ -54,7 +55,7 @@ bool readRunningExercise(QSqlDatabase& db, std::optional<ClassExercise>* running
     QSqlQuery q(db);
     q.setForwardOnly(true);
     const bool ok = q.exec("SELECT numero, nom, tolerance_a1, tolerance_a2, tolerance_h, budget, duree_minutes, "
-                           "essais_max, mode, modele_a1, modele_a2, modele_h, empreinte, debut FROM exercices "
+                           "essais_max, mode, modele_a1, modele_a2, modele_h, empreinte FROM exercices "
                            "WHERE fin IS NULL AND (duree_minutes IS NULL OR "
                            "now() < debut + duree_minutes * interval '1 minute')");
     if (!ok) {
@@ -73,10 +74,11 @@ bool readRunningExercise(QSqlDatabase& db, std::optional<ClassExercise>* running
     if (!q.value(6).isNull()) e.minutes = q.value(6).toDouble();
     if (!q.value(7).isNull()) e.maxTrials = q.value(7).toInt();
     e.exam = q.value(8).toString() == QLatin1String("examen");
-    if (!q.value(9).isNull()) e.model = std::array<QByteArray, 3>{q.value(9).toByteArray(), q.value(10).toByteArray(),
-                                                                  q.value(11).toByteArray()};
+    if (!q.value(9).isNull())
+        e.model = std::array<std::string, 3>{q.value(9).toByteArray().toStdString(),
+                                             q.value(10).toByteArray().toStdString(),
+                                             q.value(11).toByteArray().toStdString()};
     e.fingerprint = q.value(12).toString();
-    e.start = q.value(13).toDateTime();
     *running = std::move(e);
     return true;
 }

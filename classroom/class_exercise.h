@@ -4,13 +4,12 @@
 // the exercise's clock.
 #pragma once
 
-#include <QByteArray>
-#include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
 
 #include <array>
 #include <optional>
+#include <string>
 
 struct ClassExercise {
     int number = 0;
@@ -19,9 +18,8 @@ struct ClassExercise {
     std::optional<double> minutes;  // the time limit, from the start
     std::optional<int> maxTrials;
     bool exam = false;
-    std::optional<std::array<QByteArray, 3>> model;  // A1, A2, H; none: the built-in coefficients
+    std::optional<std::array<std::string, 3>> model;  // A1, A2, H; none: the built-in coefficients
     QString fingerprint;                             // of the model, « intégrés » for the built-in one
-    QDateTime start, end;                            // by the server; end invalid while it runs
 };
 
 // The longest name and time limit an exercise may have.

@@ -182,13 +182,8 @@ private:
         if (!applied) return;
         exerciseProblem_.clear();
         if (running && *applied != number) {
-            std::optional<std::array<std::string, 3>> files;
-            if (running->model)
-                files = std::array<std::string, 3>{(*running->model)[0].toStdString(),
-                                                   (*running->model)[1].toStdString(),
-                                                   (*running->model)[2].toStdString()};
             const file_safety::WriteResult written =
-                bending::installCoefficientFiles(owner_.polyFolder_.toStdString(), files);
+                bending::installCoefficientFiles(owner_.polyFolder_.toStdString(), running->model);
             if (!written.ok())
                 exerciseProblem_ = QStringLiteral("Les coefficients de l'exercice n° %1 n'ont pas pu être mis dans "
                                                   "poly/ : %2 Les essais évaluent ceux qui y sont.")

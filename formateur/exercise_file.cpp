@@ -30,11 +30,7 @@ std::optional<ClassExercise> refuse(QString* error, const QString& why) {
 
 std::optional<ClassExercise> exerciseFromText(const QString& text, const Scenario& defaults, QString* error) {
     ClassExercise e;
-    e.toleranceA1 = defaults.toleranceA1;
-    e.toleranceA2 = defaults.toleranceA2;
-    e.toleranceH = defaults.toleranceH;
-    e.budget = defaults.budget;
-    Scenario values = defaults;
+    Scenario values = defaults;  // the scenario's fields the file sets, over the console's
     QStringList seen;
     const QStringList lines = text.split(QRegularExpression("\r?\n"));
     for (int n = 0; n < lines.size(); ++n) {
@@ -105,10 +101,7 @@ std::optional<ClassExercise> exerciseFromFile(const QString& path, const Scenari
     if (!exercise) return std::nullopt;
     try {
         const bending::CoefficientFiles model = bending::coefficientFilesInUse(polyFolder);
-        if (model.contents)
-            exercise->model = std::array<QByteArray, 3>{QByteArray::fromStdString((*model.contents)[0]),
-                                                        QByteArray::fromStdString((*model.contents)[1]),
-                                                        QByteArray::fromStdString((*model.contents)[2])};
+        exercise->model = model.contents;
         exercise->fingerprint = model.fingerprint;
     } catch (const mclError& e) {
         return refuse(error, QStringLiteral("le modèle de ce dossier ne peut pas être donné à la classe : %1")
