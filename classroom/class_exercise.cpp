@@ -5,6 +5,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace {
 
 // When an exercise ends if it is ended now: now, or when its time ran out.
@@ -14,6 +16,38 @@ const char kEndsNow[] =
 template <typename T>
 QVariant optionalValue(const std::optional<T>& value) {
     return value ? QVariant(*value) : QVariant();
+}
+
+// The columns an exercise is read from, the server's clock included.
+const char kExerciseColumns[] =
+    "numero, nom, tolerance_a1, tolerance_a2, tolerance_h, budget, duree_minutes, essais_max, mode, modele_a1, "
+    "modele_a2, modele_h, empreinte, debut, "
+    "coalesce(fin, debut + duree_minutes * interval '1 minute'), "
+    "extract(epoch FROM debut + duree_minutes * interval '1 minute' - now()), "
+    "fin IS NULL AND (duree_minutes IS NULL OR now() < debut + duree_minutes * interval '1 minute') "
+    "FROM exercices";
+
+ClassExercise exerciseAt(const QSqlQuery& q) {
+    ClassExercise e;
+    e.number = q.value(0).toInt();
+    e.name = q.value(1).toString();
+    e.toleranceA1 = q.value(2).toDouble();
+    e.toleranceA2 = q.value(3).toDouble();
+    e.toleranceH = q.value(4).toDouble();
+    e.budget = q.value(5).toDouble();
+    if (!q.value(6).isNull()) e.minutes = q.value(6).toDouble();
+    if (!q.value(7).isNull()) e.maxTrials = q.value(7).toInt();
+    e.exam = q.value(8).toString() == QLatin1String("examen");
+    if (!q.value(9).isNull())
+        e.model = std::array<std::string, 3>{q.value(9).toByteArray().toStdString(),
+                                             q.value(10).toByteArray().toStdString(),
+                                             q.value(11).toByteArray().toStdString()};
+    e.fingerprint = q.value(12).toString();
+    e.start = q.value(13).toDateTime().toUTC();
+    if (!q.value(14).isNull()) e.end = q.value(14).toDateTime().toUTC();
+    if (!q.value(15).isNull()) e.secondsLeft = std::max(0.0, q.value(15).toDouble());
+    e.running = q.value(16).toBool();
+    return e;
 }
 
 }  // namespace
@@ -54,33 +88,30 @@ std::optional<int> startExercise(QSqlDatabase& db, const ClassExercise& e, QStri
 bool readRunningExercise(QSqlDatabase& db, std::optional<ClassExercise>* running, QString* error) {
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    const bool ok = q.exec("SELECT numero, nom, tolerance_a1, tolerance_a2, tolerance_h, budget, duree_minutes, "
-                           "essais_max, mode, modele_a1, modele_a2, modele_h, empreinte FROM exercices "
-                           "WHERE fin IS NULL AND (duree_minutes IS NULL OR "
-                           "now() < debut + duree_minutes * interval '1 minute')");
+    const bool ok = q.exec(QStringLiteral("SELECT %1 WHERE fin IS NULL AND (duree_minutes IS NULL OR "
+                                          "now() < debut + duree_minutes * interval '1 minute')")
+                               .arg(kExerciseColumns));
     if (!ok) {
         *error = sqlErrorText(q.lastError());
         return false;
     }
     running->reset();
-    if (!q.next()) return true;
-    ClassExercise e;
-    e.number = q.value(0).toInt();
-    e.name = q.value(1).toString();
-    e.toleranceA1 = q.value(2).toDouble();
-    e.toleranceA2 = q.value(3).toDouble();
-    e.toleranceH = q.value(4).toDouble();
-    e.budget = q.value(5).toDouble();
-    if (!q.value(6).isNull()) e.minutes = q.value(6).toDouble();
-    if (!q.value(7).isNull()) e.maxTrials = q.value(7).toInt();
-    e.exam = q.value(8).toString() == QLatin1String("examen");
-    if (!q.value(9).isNull())
-        e.model = std::array<std::string, 3>{q.value(9).toByteArray().toStdString(),
-                                             q.value(10).toByteArray().toStdString(),
-                                             q.value(11).toByteArray().toStdString()};
-    e.fingerprint = q.value(12).toString();
-    *running = std::move(e);
+    if (q.next()) *running = exerciseAt(q);
     return true;
+}
+
+std::optional<ClassExercise> readExercise(QSqlDatabase& db, int number, QString* error) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 WHERE numero = ?").arg(kExerciseColumns));
+    q.addBindValue(number);
+    if (!q.exec()) {
+        *error = sqlErrorText(q.lastError());
+        return std::nullopt;
+    }
+    if (q.next()) return exerciseAt(q);
+    *error = QStringLiteral("Il n'y a pas d'exercice n° %1 dans la base de la classe.").arg(number);
+    return std::nullopt;
 }
 
 bool stopExercise(QSqlDatabase& db, int number, QString* error) {

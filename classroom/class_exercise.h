@@ -4,6 +4,7 @@
 // the exercise's clock.
 #pragma once
 
+#include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -20,6 +21,11 @@ struct ClassExercise {
     bool exam = false;
     std::optional<std::array<std::string, 3>> model;  // A1, A2, H; none: the built-in coefficients
     QString fingerprint;                             // of the model, « intégrés » for the built-in one
+    // By the server's clock, as read from the class database.
+    QDateTime start;
+    std::optional<QDateTime> end;        // ended, or when its time limit ends it
+    std::optional<double> secondsLeft;   // with a time limit, as the server said when read
+    bool running = false;                // not ended and within its time, when read
 };
 
 // The longest name and time limit an exercise may have.
@@ -32,5 +38,8 @@ std::optional<int> startExercise(QSqlDatabase& db, const ClassExercise& exercise
 // running (none when no exercise runs); false with the message when it
 // could not be read.
 bool readRunningExercise(QSqlDatabase& db, std::optional<ClassExercise>* running, QString* error);
+// The exercise of that number, running or ended, with its model; none
+// when there is no such exercise or it could not be read (then the message).
+std::optional<ClassExercise> readExercise(QSqlDatabase& db, int number, QString* error);
 // Ends the exercise now (or when its time ran out, if earlier).
 bool stopExercise(QSqlDatabase& db, int number, QString* error);
