@@ -16,13 +16,14 @@
 namespace {
 
 const char kChannel[] = "essais";
+const char kExerciseChannel[] = "exercices";
 
 QString keyOf(const Trial& t) { return t.session + QChar(0x1f) + QString::number(t.number); }
 
-// The columns of essais, then recu as the server writes it; a station's rows
-// in the order it sent them, which the index essais_lecture follows.
-const QString kColumns = QStringLiteral("%1, recu::text").arg(journalColumns().join(", "));
-const int kReceived = journalColumns().size();
+// The columns of essais with recu; a station's rows in the order it sent
+// them, which the index essais_lecture follows.
+const QString kColumns = classRowColumns();
+const int kReceived = classRowReceivedColumn();
 const QString kOrder = QStringLiteral("recu, heure, numero, session");
 
 }  // namespace
@@ -48,6 +49,7 @@ public:
 signals:
     void stationRead(const QString& station, const std::vector<Trial>& rows, qint64 leftOut);
     void presenceRead(const QStringList& roster, const std::vector<StationContact>& contacts);
+    void exerciseRead(const std::optional<ClassExercise>& exercise);
     void subscription(bool works);
     void sendOnly();
     void problem(const QString& message);
@@ -73,6 +75,8 @@ private:
     QString verify();
     void poll();
     void readPresence();
+    // The running exercise, told when it started or ended; an older class database has none.
+    void readExercise();
     void report(const QString& message);
     QString failed(QSqlQuery& q);
 
@@ -90,12 +94,16 @@ private:
     QString lastProblem_;
     QStringList roster_;
     std::vector<StationContact> contacts_;
+    std::optional<int> exercise_;  // the number of the running exercise told, 0 for none
 };
 
 ClassFeedReader::~ClassFeedReader() {
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
-        if (db.isOpen() && subscribed_) db.driver()->unsubscribeFromNotification(kChannel);
+        if (db.isOpen() && subscribed_) {
+            db.driver()->unsubscribeFromNotification(kChannel);
+            db.driver()->unsubscribeFromNotification(kExerciseChannel);
+        }
         db.close();
     }
     QSqlDatabase::removeDatabase(connection_);
@@ -115,7 +123,7 @@ void ClassFeedReader::start() {
     }
     if (opened) error = look();
     const bool ok = opened && error.isEmpty();
-    if (ok) readPresence();
+    if (ok) readPresence(), readExercise();
     verified_.start();
     pollTimer_.start(subscribed_ ? ClassFeed::kSafetyPollMs : ClassFeed::kPollMs);
     report(error);
@@ -132,6 +140,7 @@ bool ClassFeedReader::openDatabase(QString* error) {
     }
     QObject::connect(db.driver(), &QSqlDriver::notification, this, &ClassFeedReader::notified, Qt::UniqueConnection);
     subscribed_ = db.driver()->subscribeToNotification(kChannel);
+    db.driver()->subscribeToNotification(kExerciseChannel);
     emit subscription(subscribed_);
     return true;
 }
@@ -140,6 +149,7 @@ void ClassFeedReader::notified(const QString& name, QSqlDriver::NotificationSour
     // Any station may notify, as often as it likes and with any payload:
     // a notification only says to look again.
     if (name == kChannel && !lookTimer_.isActive()) lookTimer_.start(kLookDelayMs);
+    if (name == kExerciseChannel) readExercise();
 }
 
 QString ClassFeedReader::failed(QSqlQuery& q) {
@@ -226,7 +236,7 @@ void ClassFeedReader::take(const QString& station, QSqlQuery& q, bool newestFirs
         if (!newestFirst || first)
             known.mark = {q.value(kReceived), q.value("heure"), q.value("numero"), q.value("session")};
         first = false;
-        Trial t = trialFrom(journalRowAt(q, 0));
+        Trial t = classTrialAt(q);
         if (known.keys.contains(keyOf(t))) continue;
         known.keys.insert(keyOf(t));
         rows.push_back(std::move(t));
@@ -262,7 +272,7 @@ void ClassFeedReader::poll() {
     pollTimer_.setInterval(subscribed_ ? ClassFeed::kSafetyPollMs : ClassFeed::kPollMs);
     error = look();
     if (error.isEmpty() && verified_.elapsed() >= ClassFeed::kSafetyPollMs) error = verify();
-    if (error.isEmpty()) readPresence();
+    if (error.isEmpty()) readPresence(), readExercise();
     report(error);
 }
 
@@ -283,6 +293,19 @@ void ClassFeedReader::readPresence() {
     roster_ = roster;
     contacts_ = contacts;
     emit presenceRead(roster, contacts);
+}
+
+void ClassFeedReader::readExercise() {
+    std::optional<ClassExercise> running;
+    QString error;
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (!readRunningExercise(db, &running, &error)) return;
+    // Told at its start and end, and at each read while it runs: its time left goes by the server's clock.
+    const int number = running ? running->number : 0;
+    if (number == 0 && exercise_ == 0) return;
+    exercise_ = number;
+    if (running) running->model.reset();
+    emit exerciseRead(running);
 }
 
 void ClassFeedReader::report(const QString& message) {
@@ -306,6 +329,12 @@ ClassFeed::ClassFeed(const ClassServer& server, QObject* parent)
                 contacts_ = contacts;
                 emit presenceChanged();
             });
+    connect(reader, &ClassFeedReader::exerciseRead, this, [this](const std::optional<ClassExercise>& exercise) {
+        const bool changed = (exercise ? exercise->number : 0) != (exercise_ ? exercise_->number : 0);
+        exercise_ = exercise;
+        exerciseRead_.start();
+        if (changed) emit exerciseChanged();
+    });
     connect(reader, &ClassFeedReader::subscription, this, [this](bool works) { subscribed_ = works; });
     connect(reader, &ClassFeedReader::problem, this, [this](const QString& message) {
         lastProblem_ = message;
@@ -334,6 +363,11 @@ std::vector<Trial> ClassFeed::allRows() const {
 }
 
 #include "class_feed.moc"
+
+std::optional<double> ClassFeed::exerciseSecondsLeft() const {
+    if (!exercise_ || !exercise_->secondsLeft) return std::nullopt;
+    return std::max(0.0, *exercise_->secondsLeft - exerciseRead_.elapsed() / 1000.0);
+}
 
 qint64 ClassFeed::rowsLeftOut(const QString& station) const {
     const auto found = leftOut_.find(station);

@@ -7,10 +7,12 @@
 #pragma once
 
 #include "class_database.h"
+#include "class_exercise.h"
 #include "journal.h"
 #include "worker_thread.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 
@@ -54,6 +56,10 @@ public:
     std::vector<Trial> allRows() const;
     // A station's rows on the server beyond the kRowsKept latest that are held.
     qint64 rowsLeftOut(const QString& station) const;
+    // The class's exercise running now, as last read (its model left out); none outside one.
+    const std::optional<ClassExercise>& exercise() const { return exercise_; }
+    // Its time left by the server's clock, counted on from when it was read.
+    std::optional<double> exerciseSecondsLeft() const;
     bool notificationsWork() const { return subscribed_; }
     bool firstReadDone() const { return firstReadDone_; }
     // Why the database cannot be read now; empty when it can.
@@ -68,6 +74,8 @@ public:
 signals:
     void changed(const QString& station);
     void presenceChanged();
+    // An exercise started or ended.
+    void exerciseChanged();
     void firstReadEnded();
     // The connection may send rows but not read them: a station's, not the trainer's.
     void sendOnly();
@@ -79,6 +87,8 @@ private:
     std::map<QString, qint64> leftOut_;
     QStringList roster_;
     std::vector<StationContact> contacts_;
+    std::optional<ClassExercise> exercise_;
+    QElapsedTimer exerciseRead_;
     bool subscribed_ = false, firstReadDone_ = false;
     QString lastProblem_;
     WorkerThread<ClassFeedReader> reader_;  // last: it ends before the rest goes

@@ -16,11 +16,6 @@ QString escaped(const QString& text) { return text.toHtmlEscaped(); }
 
 constexpr std::size_t kReportRowsAStation = 1000;
 
-QString row(const QStringList& cells, const char* tag = "td") {
-    QString html = "<tr>";
-    for (const QString& c : cells) html += QStringLiteral("<%1>%2</%1>").arg(tag, escaped(c));
-    return html + "</tr>";
-}
 
 QString summaryPage(const std::vector<Standing>& ranking, std::size_t rows, const Scenario& s) {
     QString html = QStringLiteral(
@@ -34,12 +29,12 @@ QString summaryPage(const std::vector<Standing>& ranking, std::size_t rows, cons
                        .arg(rows)
                        .arg(exerciseText(s));
     html += "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"3\">";
-    html += row({"Rang", "Poste", "Stagiaire", "Essais", "Coût (€)", "Meilleur écart (× tolérance)",
+    html += htmlRow({"Rang", "Poste", "Stagiaire", "Essais", "Coût (€)", "Meilleur écart (× tolérance)",
                  "Dans les tolérances"},
                 "th");
     for (std::size_t i = 0; i < ranking.size(); ++i) {
         const Standing& st = ranking[i];
-        html += row({QString::number(i + 1), st.station, st.trainee, QString::number(st.count()), fr(st.cost(), 0),
+        html += htmlRow({QString::number(i + 1), st.station, st.trainee, QString::number(st.count()), fr(st.cost(), 0),
                      st.best ? fr(st.bestDistance, 2) : QString(),
                      st.firstSuccess ? QStringLiteral("essai n° %1, %2 €")
                                            .arg(st.firstSuccess->count)
@@ -49,24 +44,28 @@ QString summaryPage(const std::vector<Standing>& ranking, std::size_t rows, cons
     return html + "</table>";
 }
 
-QString stationPage(const Standing& st, const std::vector<Trial>& rows, const Scenario& s, const QString& chart) {
+QString stationPage(const Standing& st, const ReportStation& page, const Scenario& s, const QString& chart) {
+    const std::vector<Trial>& rows = page.rows;
+    const std::vector<QString>& statuses = page.statuses;
     const QString trainee = escaped(st.trainee.isEmpty() ? "stagiaire non renseigné" : st.trainee);
     QString html = QStringLiteral("<h2 style=\"page-break-before: always\">%1 — %2</h2>").arg(escaped(st.station), trainee);
-    html += QStringLiteral("<p><img src=\"%1\" width=\"440\"><br><b>Dernière session, %2 :</b> %3</p>")
-                .arg(chart, escaped(sessionDates(st.session)), escaped(sessionScore(st.session, s)));
+    html += QStringLiteral("<p><img src=\"%1\" width=\"440\"><br><b>%2 :</b> %3</p>")
+                .arg(chart, escaped(page.caption), escaped(sessionScore(st.session, s)));
+    QStringList titles = tableTitles();
+    if (!statuses.empty()) titles << QStringLiteral("Statut");
     // The head repeats on every page the rows run onto: each printed page names its station.
     html += "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"1\" class=\"rows\"><thead>";
     html += QStringLiteral("<tr><th colspan=\"%1\" align=\"left\">%2 — %3</th></tr>")
-                .arg(tableTitles().size())
+                .arg(titles.size())
                 .arg(escaped(st.station), trainee);
-    html += row(tableTitles(), "th") + "</thead>";
+    html += htmlRow(titles, "th") + "</thead>";
     // A table laid out grows dearer faster than its rows: a station's latest
     // rows are printed, and the older ones counted.
     const std::size_t skipped = rows.size() > kReportRowsAStation ? rows.size() - kReportRowsAStation : 0;
     if (skipped > 0)
         html += QStringLiteral("<tr><td colspan=\"%1\"><i>%2 essais plus anciens de ce poste ne figurent pas dans ce "
                                "rapport : voyez le CSV de la classe.</i></td></tr>")
-                    .arg(tableTitles().size())
+                    .arg(titles.size())
                     .arg(fr(double(skipped), 0));
     QString session;
     for (auto next = rows.begin() + std::ptrdiff_t(skipped); next != rows.end(); ++next) {
@@ -74,26 +73,31 @@ QString stationPage(const Standing& st, const std::vector<Trial>& rows, const Sc
         if (t.session != session) {
             session = t.session;
             html += QStringLiteral("<tr><td colspan=\"%1\"><b>Session du %2 — %3</b></td></tr>")
-                        .arg(tableTitles().size())
+                        .arg(titles.size())
                         .arg(frenchTime(t.time), escaped(t.trainee.isEmpty() ? "stagiaire non renseigné" : t.trainee));
         }
-        html += row(tableCells(t, s));
+        QStringList cells = tableCells(t, s);
+        if (!statuses.empty()) cells << statuses[std::size_t(next - rows.begin())];
+        html += htmlRow(cells);
     }
     return html + "</table>";
 }
 
 }  // namespace
 
-bool writeClassReportPdf(const QString& file, const std::map<QString, std::vector<Trial>>& rowsByStation,
-                         const Scenario& scenario) {
-    const std::vector<Standing> ranking = rankClass(rowsByStation, scenario);
-    std::size_t rows = 0;
-    for (const auto& [station, trials] : rowsByStation) rows += trials.size();
+QString htmlRow(const QStringList& cells, const char* tag) {
+    QString html = "<tr>";
+    for (const QString& c : cells) html += QStringLiteral("<%1>%2</%1>").arg(tag, escaped(c));
+    return html + "</tr>";
+}
 
+bool writeClassPdf(const QString& file, const QString& title, const QString& summary,
+                   const std::vector<Standing>& ranking, const Scenario& scenario,
+                   const std::function<ReportStation(const Standing&)>& stationOf) {
     QTextDocument doc;
     doc.setDefaultFont(QFont("DejaVu Sans", 9));
     doc.setDefaultStyleSheet(".rows { font-size: 7pt; } th { background-color: #e8e8e8; }");
-    QString html = summaryPage(ranking, rows, scenario);
+    QString html = summary;
     SessionView view;  // draws each station's profiles as the console does
     view.setScenario(scenario);
     for (std::size_t i = 0; i < ranking.size(); ++i) {
@@ -101,7 +105,7 @@ bool writeClassReportPdf(const QString& file, const std::map<QString, std::vecto
         view.showTrials(st.session);
         const QString chart = QStringLiteral("chart%1").arg(i);
         doc.addResource(QTextDocument::ImageResource, QUrl(chart), view.chartImage(440, 260, 3.0));
-        html += stationPage(st, rowsByStation.at(st.station), scenario, chart);
+        html += stationPage(st, stationOf(st), scenario, chart);
     }
     doc.setHtml(html);
 
@@ -110,10 +114,22 @@ bool writeClassReportPdf(const QString& file, const std::map<QString, std::vecto
     pdf.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&pdf);
-        setReportPage(writer, "Rapport de la classe");
+        setReportPage(writer, title);
         doc.print(&writer);
     }
     return !pdf.data().isEmpty() && saveWhole(file, pdf.data());
+}
+
+bool writeClassReportPdf(const QString& file, const std::map<QString, std::vector<Trial>>& rowsByStation,
+                         const Scenario& scenario) {
+    const std::vector<Standing> ranking = rankClass(rowsByStation, scenario);
+    std::size_t rows = 0;
+    for (const auto& [station, trials] : rowsByStation) rows += trials.size();
+    return writeClassPdf(file, "Rapport de la classe", summaryPage(ranking, rows, scenario), ranking, scenario,
+                         [&](const Standing& st) {
+                             return ReportStation{rowsByStation.at(st.station), {},
+                                                  QStringLiteral("Dernière session, %1").arg(sessionDates(st.session))};
+                         });
 }
 
 bool writeClassCsv(const QString& file, const std::vector<Trial>& rows, const Scenario& scenario, CsvDialect dialect) {

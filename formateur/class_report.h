@@ -9,8 +9,24 @@
 
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <vector>
+
+// One station's pages in a class's report: its rows, each row's status
+// (none: no such column) and what its chart shows.
+struct ReportStation {
+    std::vector<Trial> rows;
+    std::vector<QString> statuses;
+    QString caption;
+};
+// Writes a class's report, whole or not at all: the summary's HTML, then a
+// page a station of the ranking with its profiles and rows.
+bool writeClassPdf(const QString& file, const QString& title, const QString& summary,
+                   const std::vector<Standing>& ranking, const Scenario& scenario,
+                   const std::function<ReportStation(const Standing&)>& stationOf);
+// A row of a report's table, its cells plain text.
+QString htmlRow(const QStringList& cells, const char* tag = "td");
 
 bool writeClassReportPdf(const QString& file, const std::map<QString, std::vector<Trial>>& rowsByStation,
                          const Scenario& scenario);

@@ -13,6 +13,8 @@
 
 #include <qcustomplot.h>
 
+#include <cmath>
+
 namespace {
 
 QLabel* label(double points, bool bold) {
@@ -46,6 +48,8 @@ StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     figures_ = label(13, true);
     totals_ = label(12, false);
     best_ = label(11, false);
+    flags_ = label(12, true);
+    flags_->setObjectName("signal");
     presence_ = label(11, true);
     presence_->setObjectName("presence");
     verdict_ = label(14, true);
@@ -53,7 +57,7 @@ StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     verdict_->setAlignment(Qt::AlignCenter);
     verdict_->setMargin(4);
     // Long texts take a second line rather than being cut at the tile's edge.
-    for (QLabel* l : {figures_, totals_, best_, presence_, verdict_}) l->setWordWrap(true);
+    for (QLabel* l : {figures_, totals_, best_, flags_, presence_, verdict_}) l->setWordWrap(true);
 
     chart_ = new QCustomPlot;
     chart_->setFixedHeight(64);
@@ -81,11 +85,11 @@ StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     layout->setSpacing(3);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addLayout(top);
-    for (QWidget* w : std::initializer_list<QWidget*>{figures_, totals_, best_, presence_, chart_, verdict_})
+    for (QWidget* w : std::initializer_list<QWidget*>{figures_, totals_, best_, flags_, presence_, chart_, verdict_})
         layout->addWidget(w);
 }
 
-void StationTile::show(const Standing& s, int rank, const StationContact* contact, qint64 leftOut) {
+void StationTile::show(const Standing& s, int rank, const StationContact* contact, qint64 leftOut, bool inExercise) {
     key_ = s.key();
     name_->setText(s.station);
     QString trainee = s.trainee.isEmpty() ? QStringLiteral("(stagiaire non renseigné)") : s.trainee;
@@ -106,6 +110,10 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
         colour = kNotYet;
         verdict = QStringLiteral("Hors tolérances");
         figures = QStringLiteral("Au plus près : n° %1 · %2 €").arg(s.best->count).arg(fr(s.best->total(), 0));
+    } else if (s.modelChanged > 0) {
+        colour = kNotYet;
+        verdict = QStringLiteral("Modèle modifié");
+        figures = QStringLiteral("Aucun essai compté");
     } else if (s.implausible > 0) {
         verdict = QStringLiteral("Valeurs invalides");
         figures = QStringLiteral("Aucun essai classable");
@@ -119,7 +127,11 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
     figures_->setText(figures);
     QString totals;
     if (s.latest)
-        totals = QStringLiteral("Session : %1 essai%2 · %3 €").arg(s.count()).arg(s.count() > 1 ? "s" : "").arg(fr(s.cost(), 0));
+        totals = QStringLiteral("%1 : %2 essai%3 · %4 €")
+                     .arg(inExercise ? "Exercice" : "Session")
+                     .arg(s.count())
+                     .arg(s.count() > 1 ? "s" : "")
+                     .arg(fr(s.cost(), 0));
     if (s.implausible > 0)
         totals += QStringLiteral("%1%2 essai%3 aux valeurs invalides, non classé%3")
                       .arg(totals.isEmpty() ? "" : " · ")
@@ -134,6 +146,12 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
                                 .arg(s.best->count)
                                 .arg(fr(s.bestDistance, 2))
                           : QString());
+    QStringList flags;
+    if (s.modelChanged > 0)
+        flags << QStringLiteral("%1 essai%2 au modèle modifié, non compté%2").arg(s.modelChanged).arg(s.modelChanged > 1 ? "s" : "");
+    if (s.outOfExercise > 0)
+        flags << QStringLiteral("%1 essai%2 hors exercice, non compté%2").arg(s.outOfExercise).arg(s.outOfExercise > 1 ? "s" : "");
+    flags_->setText(flags.join('\n'));
     QString presence;
     if (contact && contact->silent)
         presence = QStringLiteral("Injoignable depuis %1 (réseau, serveur ou mot de passe du poste)")
@@ -141,13 +159,13 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
     else if (contact && !contact->open)
         presence = QStringLiteral("Simulateur fermé à %1.").arg(contact->seen.toString("HH:mm"));
     presence_->setText(presence);
-    for (QLabel* l : {totals_, best_, presence_}) l->setVisible(!l->text().isEmpty());
+    for (QLabel* l : {totals_, best_, flags_, presence_}) l->setVisible(!l->text().isEmpty());
     verdict_->setText(verdict);
     // One style sheet holds every colour of the tile, so a new standing replaces them all.
     setStyleSheet(QStringLiteral("StationTile { background: white; border: 4px solid %1; border-radius: 6px; }"
                                  "QLabel { color: black; background: transparent; }"
                                  "QLabel#rang, QLabel#verdict { color: white; background: %1; }"
-                                 "QLabel#presence { color: %2; }")
+                                 "QLabel#presence, QLabel#signal { color: %2; }")
                       .arg(colour.name(), kNotYet.name()));
 
     auto* latest = static_cast<QCPCurve*>(chart_->plottable(1));
@@ -161,6 +179,7 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
 QStringList StationTile::texts() const {
     QStringList out;
     for (QLabel* l : {rank_, name_, trainee_, figures_, totals_, best_, presence_, verdict_}) out << l->text();
+    if (!flags_->text().isEmpty()) out << flags_->text();
     return out;
 }
 
@@ -172,6 +191,14 @@ void StationTile::mousePressEvent(QMouseEvent* event) {
 ClassView::ClassView(ClassFeed* feed, const QString& source, QWidget* parent)
     : QWidget(parent), feed_(feed) {
     header_ = label(18, true);
+    header_->setWordWrap(true);
+    clock_ = label(20, true);
+    clock_->setObjectName("temps");
+    clock_->setStyleSheet("color: white; background: #1d3f73; border-radius: 4px; padding: 4px 8px;");
+    clock_->hide();
+    clockTimer_ = new QTimer(this);
+    clockTimer_->setInterval(1000);
+    connect(clockTimer_, &QTimer::timeout, this, &ClassView::showClock);
     source_ = label(12, false);
     source_->setText(QStringLiteral("Base de la classe : %1").arg(source));
 
@@ -199,6 +226,7 @@ ClassView::ClassView(ClassFeed* feed, const QString& source, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(2);
+    layout->addWidget(clock_);
     layout->addWidget(header_);
     layout->addWidget(source_);
     layout->addWidget(problem_);
@@ -207,6 +235,7 @@ ClassView::ClassView(ClassFeed* feed, const QString& source, QWidget* parent)
 
     connect(feed_, &ClassFeed::changed, this, &ClassView::scheduleRefresh);
     connect(feed_, &ClassFeed::presenceChanged, this, &ClassView::scheduleRefresh);
+    connect(feed_, &ClassFeed::exerciseChanged, this, &ClassView::scheduleRefresh);
     connect(feed_, &ClassFeed::firstReadEnded, this, &ClassView::scheduleRefresh);
     connect(feed_, &ClassFeed::problem, this, &ClassView::showProblem);
     showProblem(feed_->lastProblem());
@@ -217,6 +246,26 @@ void ClassView::scheduleRefresh() {
     // A burst of rows gives one redraw.
     if (!refreshDue_) QTimer::singleShot(0, this, &ClassView::refresh);
     refreshDue_ = true;
+}
+
+Scenario ClassView::judgedBy() const { return feed_->exercise() ? scenarioOf(*feed_->exercise()) : scenario_; }
+
+void ClassView::showClock() {
+    const std::optional<ClassExercise>& exercise = feed_->exercise();
+    clock_->setVisible(exercise.has_value());
+    if (!exercise) return clockTimer_->stop();
+    QString text = QStringLiteral("Sans limite de temps");
+    if (const std::optional<double> left = feed_->exerciseSecondsLeft()) {
+        const int seconds = int(std::ceil(*left));
+        text = seconds > 0 ? QStringLiteral("Temps restant : %1 min %2 s")
+                                 .arg(seconds / 60)
+                                 .arg(seconds % 60, 2, 10, QChar('0'))
+                           : QStringLiteral("Temps écoulé : les essais suivants ne comptent plus");
+    }
+    if (exercise->maxTrials)
+        text += QStringLiteral(" · %1 essai%2 au plus").arg(*exercise->maxTrials).arg(*exercise->maxTrials > 1 ? "s" : "");
+    clock_->setText(text);
+    if (!clockTimer_->isActive()) clockTimer_->start();
 }
 
 void ClassView::setScenario(const Scenario& scenario) {
@@ -261,13 +310,21 @@ QStringList sharedNames(const std::vector<Standing>& ranking, const std::vector<
 
 void ClassView::refresh() {
     refreshDue_ = false;
-    ranking_ = rankClass(feed_->stations(), scenario_, feed_->roster());
-    const QString count = feed_->firstReadDone() ? QStringLiteral("%1 poste%2").arg(ranking_.size()).arg(ranking_.size() > 1 ? "s" : "")
-                                                 : QStringLiteral("lecture de la base…");
+    const ClassExercise* exercise = feed_->exercise() ? &*feed_->exercise() : nullptr;
+    const Scenario judged = judgedBy();
+    ranking_ = rankClass(feed_->stations(), scenario_, feed_->roster(), exercise);
+    QString count = feed_->firstReadDone() ? QStringLiteral("%1 poste%2").arg(ranking_.size()).arg(ranking_.size() > 1 ? "s" : "")
+                                           : QStringLiteral("lecture de la base…");
+    if (exercise)
+        count = QStringLiteral("%1 n° %2 « %3 », %4")
+                    .arg(exercise->exam ? "Examen" : "Exercice")
+                    .arg(exercise->number)
+                    .arg(exercise->name, count);
     header_->setText(QStringLiteral("Classe : %1 — tolérances ±%2°, ±%3°, ±%4 mm, budget %5 €")
                          .arg(count)
-                         .arg(fr(scenario_.toleranceA1, 2), fr(scenario_.toleranceA2, 2),
-                              fr(scenario_.toleranceH, 2), fr(scenario_.budget, 0)));
+                         .arg(fr(judged.toleranceA1, 2), fr(judged.toleranceA2, 2),
+                              fr(judged.toleranceH, 2), fr(judged.budget, 0)));
+    showClock();
     QStringList warnings;
     for (const QString& name : sharedNames(ranking_, feed_->contacts()))
         warnings << QStringLiteral("Deux postes portent le nom « %1 » : donnez à chacun son propre nom "
@@ -286,7 +343,7 @@ void ClassView::refresh() {
             connect(tile, &StationTile::clicked, this, &ClassView::openStation);
         }
         kept[s.key()] = tile;
-        tile->show(s, int(i) + 1, contactOf(s, feed_->contacts()), feed_->rowsLeftOut(s.station));
+        tile->show(s, int(i) + 1, contactOf(s, feed_->contacts()), feed_->rowsLeftOut(s.station), exercise);
         auto open = opened_.find(s.key());
         if (open != opened_.end() && open->second && open->second->trials().size() != s.session.size())
             open->second->showTrials(s.session);
@@ -332,11 +389,14 @@ SessionView* ClassView::openStation(const QString& key) {
         view->setWindowFlag(Qt::Window);
         view->setAttribute(Qt::WA_DeleteOnClose);
         view->resize(1200, 700);
-        view->setScenario(scenario_);
     }
+    view->setScenario(judgedBy());
     for (const Standing& s : ranking_)
         if (s.key() == key) {
-            view->setWindowTitle(QStringLiteral("%1 — %2 — session en cours").arg(s.station, s.trainee));
+            view->setWindowTitle(QStringLiteral("%1 — %2 — %3")
+                                     .arg(s.station, s.trainee,
+                                          feed_->exercise() ? QStringLiteral("essais comptés dans l'exercice")
+                                                            : QStringLiteral("session en cours")));
             view->showTrials(s.session);
         }
     view->show();

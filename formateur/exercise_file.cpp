@@ -129,16 +129,22 @@ int runStartExerciseCommand(const QString& conninfo, const QString& file) {
     return 0;
 }
 
-int runStopExerciseCommand(const QString& conninfo, const QString& number) {
+std::optional<int> exerciseNumber(const QString& text, QString* error) {
     bool isNumber = false;
-    const int n = number.toInt(&isNumber);
-    QString error = QStringLiteral("« %1 » n'est pas un numéro d'exercice.").arg(number.left(40));
-    if (!isNumber || n < 1 ||
-        !withClassDatabase(
-            conninfo, [&](QSqlDatabase& db, QString* failure) { return stopExercise(db, n, failure); }, &error)) {
+    const int n = text.toInt(&isNumber);
+    if (isNumber && n >= 1) return n;
+    *error = QStringLiteral("« %1 » n'est pas un numéro d'exercice.").arg(text.left(40));
+    return std::nullopt;
+}
+
+int runStopExerciseCommand(const QString& conninfo, const QString& number) {
+    QString error;
+    const std::optional<int> n = exerciseNumber(number, &error);
+    if (!n || !withClassDatabase(
+                  conninfo, [&](QSqlDatabase& db, QString* failure) { return stopExercise(db, *n, failure); }, &error)) {
         std::fprintf(stderr, "Exercice non arrêté : %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("Exercice n° %d arrêté.\n", n);
+    std::printf("Exercice n° %d arrêté.\n", *n);
     return 0;
 }

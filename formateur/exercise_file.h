@@ -24,5 +24,7 @@ std::optional<ClassExercise> exerciseFromFile(const QString& path, const Scenari
 // formateur --exercice FILE --demarrer: starts the file's exercise for the
 // class, with this folder's scenario and model, and prints its number.
 int runStartExerciseCommand(const QString& conninfo, const QString& file);
+// The exercise's number a command line gives; none, with why, when it is not one.
+std::optional<int> exerciseNumber(const QString& text, QString* error);
 // formateur --arreter N.
 int runStopExerciseCommand(const QString& conninfo, const QString& number);

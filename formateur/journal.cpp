@@ -1,6 +1,7 @@
 #include "journal.h"
 
 #include <QLocale>
+#include <QTimeZone>
 
 #include <algorithm>
 
@@ -36,6 +37,19 @@ Trial trialFrom(const JournalRow& row) {
     Trial t;
     static_cast<JournalRow&>(t) = row;
     t.time = QDateTime::fromString(row.recorded, Qt::ISODateWithMs).toLocalTime();
+    return t;
+}
+
+QString classRowColumns() {
+    return QStringLiteral("%1, recu::text, extract(epoch FROM recu)").arg(journalColumns().join(", "));
+}
+
+int classRowReceivedColumn() { return int(journalColumns().size()); }
+
+Trial classTrialAt(const QSqlQuery& q) {
+    Trial t = trialFrom(journalRowAt(q, 0));
+    const double seconds = q.value(classRowReceivedColumn() + 1).toDouble();
+    t.received = QDateTime::fromMSecsSinceEpoch(qint64(seconds * 1000), QTimeZone::utc());
     return t;
 }
 

@@ -6,6 +6,7 @@
 #include "station_journal.h"
 
 #include <QDateTime>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,7 @@ constexpr double kTargetA1 = facts::kTarget.A1, kTargetA2 = facts::kTarget.A2, k
 // The row, with its time in local time for the trainer.
 struct Trial : JournalRow {
     QDateTime time;
+    QDateTime received;  // by the class database's clock; none for a row of the station's own journal
 
     double deviationA1() const { return A1 - kTargetA1; }
     double deviationA2() const { return A2 - kTargetA2; }
@@ -29,6 +31,13 @@ struct Trial : JournalRow {
 };
 
 Trial trialFrom(const JournalRow& row);
+
+// The columns of the class database's essais, then recu as the server wrote
+// it and in seconds; a trial read from a row of them.
+QString classRowColumns();
+Trial classTrialAt(const QSqlQuery& q);
+// The index of recu's text in those columns.
+int classRowReceivedColumn();
 
 // The columns of the CSV export and one trial's row.
 QStringList csvColumns();

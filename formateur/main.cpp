@@ -5,6 +5,7 @@
 #include "console_window.h"
 #include "errors.h"
 #include "exercise_file.h"
+#include "exercise_report.h"
 #include "facts.h"
 #include "host.h"
 #include "program_start.h"
@@ -45,8 +46,9 @@ ProgramStart describeCommandLine() {
             ProgramOption({"ajouter-poste"}, "Donne au poste NOM son identifiant sur la base de la classe, avec un "
                                              "nouveau mot de passe, affiche ce qu'il faut mettre sur ce poste et "
                                              "quitte.", "NOM").batch(),
-            {{"exercice"}, "Fichier d'exercice (nom, tolérances, budget, durée, essais, mode), pour --demarrer.",
-             "FICHIER.ini"},
+            {{"exercice"}, "Fichier d'exercice (nom, tolérances, budget, durée, essais, mode), pour --demarrer ; "
+                           "avec --classe, le numéro de l'exercice dont --report ou --csv fait le rapport.",
+             "FICHIER.ini|N"},
             ProgramOption({"demarrer"}, "Démarre pour toute la classe l'exercice de --exercice, avec le modèle de "
                                         "ce dossier, affiche son numéro et quitte.").batch(),
             ProgramOption({"arreter"}, "Arrête l'exercice N de la classe et quitte.", "N").batch(),
@@ -148,6 +150,9 @@ int main(int argc, char* argv[]) {
     }
     if (start.isSet("arreter")) return runStopExerciseCommand(classServer(start), start.value("arreter"));
     initializeSimulatorModules();
+    if (start.isSet("classe") && start.isSet("exercice"))
+        return runExerciseReportCommand({classServer(start), start.value("exercice"), start.value("report"),
+                                         start.value("csv"), start.value("csv-fr")});
     if (start.isSet("classe"))
         return runClassCommand({classServer(start), start.value("report"), start.value("csv"),
                                 start.value("csv-fr"), start.value("snapshot")});

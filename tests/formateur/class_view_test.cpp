@@ -2,6 +2,7 @@
 // show as three ranked tiles, follow new rows live and after a restart of the
 // server; the class report and CSV hold every row.
 #include "class_database.h"
+#include "class_exercise.h"
 #include "class_panel.h"
 #include "class_tab.h"
 #include "class_view.h"
@@ -218,7 +219,7 @@ protected:
     void SetUp() override {
         if (!server_) GTEST_SKIP() << "PostgreSQL 15 is not installed";
         ASSERT_TRUE(prepared_) << preparation_.toStdString();
-        server_->psql("TRUNCATE essais, postes, contacts");
+        server_->psql("TRUNCATE essais, postes, contacts, exercices");
         auto parsed = ClassServer::parse(conninfo_, nullptr);
         parsed->addConnection("stations");
         ASSERT_TRUE(QSqlDatabase::database("stations").isOpen());
@@ -474,6 +475,95 @@ TEST_F(ClassServerTest, ReportAndCsvHoldEveryRowOfTheClass) {
     EXPECT_EQ(console.exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(console.readAllStandardError()).contains("injoignable"));
     EXPECT_FALSE(w.exists("x.csv"));
+}
+
+// During an exam the tiles are the exam's: each station judged on all its
+// rows of it, any session, by its tolerances and budget; a row made after its
+// end or beyond its largest number of trials is out of it, one made with
+// another model is flagged, and neither counts. Its report and CSV say the
+// same, the exam's name shown as typed.
+TEST_F(ClassServerTest, AnExamJudgesEachStationOnItsOwnRowsAndItsReportSaysWhy) {
+    ClassExercise exam;
+    exam.name = "<b>Examen</b> du 8";
+    exam.toleranceA1 = 1.5;
+    exam.budget = 9000;
+    exam.minutes = 30;
+    exam.maxTrials = 3;
+    exam.exam = true;
+    exam.fingerprint = "intégrés";
+    QSqlDatabase db = QSqlDatabase::database("stations");
+    QString error;
+    const std::optional<int> number = startExercise(db, exam, &error);
+    ASSERT_TRUE(number) << error.toStdString();
+    auto made = [&](JournalRow r, const QString& fingerprint = "intégrés") {
+        r.exercise = *number;
+        r.fingerprint = fingerprint;
+        return r;
+    };
+    // P1: a trial before the exam, then three in it over two sessions (its
+    // account runs on, then starts again), the third in tolerance; a fourth
+    // is one too many.
+    send({row("P1", "a", 1, 5, 1), made(row("P1", "a", 2, 4, 2)), made(row("P1", "a", 3, 3, 3)),
+          made(row("P1", "b", 1, 1.2, 4)), made(row("P1", "b", 2, 0, 5))});
+    // P2 in tolerance, but with another model than the exam's.
+    send({made(row("P2", "c", 1, 0, 2), "autre"), made(row("P2", "c", 2, 0, 3), "autre")});
+    // P3 at once, then once more after the exam's end by the server's clock.
+    send({made(row("P3", "d", 1, 0.5, 2)), made(row("P3", "d", 2, 0, 3))});
+    server_->psql("UPDATE essais SET recu = (SELECT debut + interval '31 minutes' FROM exercices) "
+                  "WHERE poste = 'P3' AND numero = 2");
+
+    ClassPanel panel(conninfo_);
+    ASSERT_TRUE(panel.feed()->waitForFirstRead()) << panel.problem().toStdString();
+    ClassView& view = *panel.view();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.tiles().size() == 3 && panel.feed()->exercise(); }));
+    QTest::qWait(0);
+    const auto texts = tileTexts(view);
+    EXPECT_EQ(texts[0], (QStringList{"1", "P3", "Stagiaire de P3", "1re réussite : n° 1 · 2 850 €",
+                                     "Exercice : 1 essai · 2 850 €",
+                                     "Meilleur essai, n° 1 : son plus grand écart vaut 0,33 fois la tolérance", "",
+                                     "Réussi à l'essai n° 1", "1 essai hors exercice, non compté"}));
+    EXPECT_EQ(texts[1][1], "P1");
+    EXPECT_EQ(texts[1][4], "Exercice : 3 essais · 8 550 €");
+    EXPECT_EQ(texts[1][7], "Réussi à l'essai n° 3");
+    EXPECT_EQ(texts[1][8], "1 essai hors exercice, non compté");
+    EXPECT_EQ(texts[2][1], "P2");
+    EXPECT_EQ(texts[2][7], "Modèle modifié");
+    EXPECT_EQ(texts[2][8], "2 essais au modèle modifié, non comptés");
+    const QString header = view.findChildren<QLabel*>().at(1)->text();
+    EXPECT_TRUE(header.contains(QStringLiteral("Examen n° %1 « <b>Examen</b> du 8 »").arg(*number))) << header.toStdString();
+    EXPECT_TRUE(view.findChild<QLabel*>("temps")->text().contains(
+        QRegularExpression("^Temps restant : (29|30) min \\d\\d s · 3 essais au plus$")))
+        << view.findChild<QLabel*>("temps")->text().toStdString();
+
+    Workspace w;
+    QProcess console;
+    console.setWorkingDirectory(QString::fromStdString(w.path().string()));
+    console.start(kConsole, {"--classe", "--exercice", QString::number(*number), "--serveur", conninfo_, "--csv",
+                             "examen.csv", "--report", "examen.pdf"});
+    ASSERT_TRUE(console.waitForFinished(30000));
+    ASSERT_EQ(console.exitCode(), 0) << console.readAllStandardError().toStdString();
+    const QStringList csv = QString::fromStdString(w.read("examen.csv")).split('\n', Qt::SkipEmptyParts);
+    QStringList statuses;
+    for (const QString& line : csv.mid(1)) statuses << line.section(',', 0, 0) + ' ' + line.section(',', -1);
+    EXPECT_EQ(statuses, (QStringList{"P3 compte", "P3 hors exercice", "P1 compte", "P1 compte", "P1 compte",
+                                     "P1 hors exercice", "P2 modèle modifié", "P2 modèle modifié"}));
+    QProcess text;
+    text.start("pdftotext", {"-layout", QString::fromStdString((w.path() / "examen.pdf").string()), "-"});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    QString pdf = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_EQ(pdf.count('\f'), 4) << "a summary page and a page a station";
+    pdf = pdf.replace(QChar(0x202f), ' ').replace(QChar(0xfb01), "fi").replace(QChar(0xfb03), "ffi").simplified();
+    for (const QString& expected :
+         {QStringLiteral("Rapport de l'exercice n° %1 — <b>Examen</b> du 8").arg(*number),
+          QStringLiteral("Durée : 30 min. Essais : 3 au plus. Modèle : coefficients intégrés."), QStringLiteral("1 P3 Stagiaire de P3 Réussi 1 2 850"),
+          QStringLiteral("2 P1 Stagiaire de P1 Réussi 3 8 550"), QStringLiteral("3 P2 Stagiaire de P2 Non réussi 0 0"),
+          QStringLiteral("Examen : 4 essais comptés ; non comptés : 2 essais au modèle modifié, 2 essais hors exercice.")})
+        EXPECT_TRUE(pdf.contains(expected)) << expected.toStdString() << "\n" << pdf.toStdString();
+
+    console.start(kConsole, {"--classe", "--exercice", "99", "--serveur", conninfo_, "--csv", "x.csv"});
+    ASSERT_TRUE(console.waitForFinished(30000));
+    EXPECT_EQ(console.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(console.readAllStandardError()).contains("pas d'exercice n° 99"));
 }
 
 }  // namespace

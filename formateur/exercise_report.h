@@ -1,0 +1,26 @@
+// The report of one of the class's exercises, from the class database: its
+// settings, its model's fingerprint, its start and end by the server's
+// clock, one line a trainee with the result, then a page a station; and its
+// rows as CSV, each with its status (« compte », « hors exercice »,
+// « modèle modifié »).
+#pragma once
+
+#include "class_exercise.h"
+#include "journal.h"
+#include "report.h"
+
+#include <map>
+#include <vector>
+
+// rowsByStation: the rows of the sessions in which the exercise's rows were made.
+bool writeExerciseReportPdf(const QString& file, const ClassExercise& exercise,
+                            const std::map<QString, std::vector<Trial>>& rowsByStation);
+bool writeExerciseCsv(const QString& file, const ClassExercise& exercise,
+                      const std::map<QString, std::vector<Trial>>& rowsByStation,
+                      CsvDialect dialect = CsvDialect::Standard);
+
+// `formateur --classe --exercice N` with --report, --csv or --csv-fr.
+struct ExerciseReportCommand {
+    QString conninfo, number, reportPdf, csv, csvFrench;
+};
+int runExerciseReportCommand(const ExerciseReportCommand& command);
