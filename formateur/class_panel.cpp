@@ -5,6 +5,7 @@
 #include "class_report.h"
 #include "class_view.h"
 #include "console_window.h"
+#include "exercise_panel.h"
 #include "facts.h"
 #include "program_start.h"
 #include "station_journal.h"
@@ -77,11 +78,14 @@ ClassPanel::ClassPanel(const QString& conninfo, QWidget* parent) : QWidget(paren
     auto* roster = new QPushButton(QStringLiteral("Postes attendus…"));
     roster->setToolTip(QStringLiteral("Les postes que la classe doit compter : chacun a sa tuile, même sans essai."));
     connect(roster, &QPushButton::clicked, this, &ClassPanel::editRoster);
+    exercises_ = new ExercisePanel(conninfo, feed_);
+    layout->addWidget(exercises_);
     layout->addWidget(roster, 0, Qt::AlignRight);
     layout->addWidget(view_);
     // On a station, its console's tab says what the station sends and where.
     connect(feed_, &ClassFeed::sendOnly, this, [this, roster, layout, where = server->label()] {
         roster->hide();
+        exercises_->hide();
         view_->hide();
         auto* status = new QLabel;
         status->setObjectName("envoi");
@@ -118,6 +122,7 @@ const QString& ClassPanel::problem() const { return feed_ ? feed_->lastProblem()
 
 void ClassPanel::setScenario(const Scenario& scenario) {
     if (view_) view_->setScenario(scenario);
+    if (exercises_) exercises_->setScenario(scenario);
 }
 
 QString defaultClassServer() {

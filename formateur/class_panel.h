@@ -9,6 +9,7 @@
 
 class ClassFeed;
 class ClassView;
+class ExercisePanel;
 
 class ClassPanel : public QWidget {
     Q_OBJECT
@@ -18,6 +19,7 @@ public:
     // Null when there is no usable connection string.
     ClassFeed* feed() const { return feed_; }
     ClassView* view() const { return view_; }
+    ExercisePanel* exercises() const { return exercises_; }
     void setScenario(const Scenario& scenario);
     // Why the class cannot be read: no usable connection string, or what
     // the feed last found; empty when it can.
@@ -31,6 +33,7 @@ private:
     QString problem_;
     ClassFeed* feed_ = nullptr;
     ClassView* view_ = nullptr;
+    ExercisePanel* exercises_ = nullptr;
 };
 
 // The server the console reads when none is given: serveur in data/classe.ini.

@@ -1,6 +1,7 @@
 #include "class_tab.h"
 
 #include "class_database.h"
+#include "class_feed.h"
 #include "class_panel.h"
 #include "facts.h"
 #include "station_settings.h"
@@ -71,4 +72,6 @@ void ClassTab::showEvent(QShowEvent* event) {
     panel_ = new ClassPanel(StationSettings::load(iniPath_).serveur);
     panel_->setScenario(scenario_);
     layout_->addWidget(panel_, 1);
+    if (ClassFeed* feed = panel_->feed())
+        connect(feed, &ClassFeed::exerciseChanged, this, [this, feed] { emit exerciseRunning(feed->exercise().has_value()); });
 }

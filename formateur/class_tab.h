@@ -23,6 +23,10 @@ public:
     // Saves the two fields as they are now; false with the message shown.
     bool saveStation();
 
+signals:
+    // The class started or ended an exercise, as the class view read it.
+    void exerciseRunning(bool running);
+
 protected:
     void showEvent(QShowEvent* event) override;
 

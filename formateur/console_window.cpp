@@ -48,6 +48,11 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
     classTab_ = new ClassTab(dataFolder_);
     classTab_->setScenario(scenario_);
     tabs_->addTab(classTab_, "Classe");
+    connect(classTab_, &ClassTab::exerciseRunning, this, [this](bool running) {
+        exerciseRunning_ = running;
+        if (!running) showSolution_->setChecked(false);
+        showSolution();
+    });
     setCentralWidget(tabs_);
     // Classroom projectors are often 1024 × 768: never open larger than the screen.
     const QSize frame(16, 48);  // title bar and borders, which the window manager adds
@@ -120,12 +125,18 @@ QWidget* ConsoleWindow::createSolvabilityBox() {
     auto* box = new QGroupBox("Faisabilité de l'exercice (coefficients actuels)");
     auto* row = new QHBoxLayout(box);
     solvabilityLabel_ = new QLabel;
+    solvabilityLabel_->setObjectName("faisabilite");
     solvabilityLabel_->setWordWrap(true);
     solvabilityLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     solvabilityLabel_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     auto* again = new QPushButton("Vérifier");
     connect(again, &QPushButton::clicked, this, [this] { recheckSolvability(); });
+    showSolution_ = new QPushButton("Afficher la solution");
+    showSolution_->setCheckable(true);
+    showSolution_->hide();
+    connect(showSolution_, &QPushButton::toggled, this, &ConsoleWindow::showSolution);
     row->addWidget(solvabilityLabel_, 1);
+    row->addWidget(showSolution_, 0, Qt::AlignTop);
     row->addWidget(again, 0, Qt::AlignTop);
     return box;
 }
@@ -178,8 +189,17 @@ std::optional<Optimum> ConsoleWindow::recheckSolvability() {
     } catch (const mclError& e) {
         solvability_ = QStringLiteral("Vérification impossible : %1").arg(QString::fromUtf8(e.what()));
     }
-    solvabilityLabel_->setText(solvability_);
+    showSolution();
     return best;
+}
+
+void ConsoleWindow::showSolution() {
+    const bool hidden = exerciseRunning_ && !showSolution_->isChecked();
+    showSolution_->setVisible(exerciseRunning_);
+    solvabilityLabel_->setText(hidden ? QStringLiteral("Solution masquée pendant l'exercice de la classe : la console "
+                                                       "est souvent projetée à la salle.")
+                                      : solvability_);
+    if (models_) models_->setSolutionHidden(hidden);  // none yet while the window is being built
 }
 
 bool ConsoleWindow::showTab(const QString& title) {

@@ -17,6 +17,7 @@
 class ClassTab;
 class QDoubleSpinBox;
 class QLabel;
+class QPushButton;
 class QTabWidget;
 
 class ConsoleWindow : public QMainWindow {
@@ -49,6 +50,9 @@ private:
     // Returns the best setting found, none when the check failed.
     std::optional<Optimum> recheckSolvability();
     void showProblem(const QString& message);
+    // The solvability box and the best setting, hidden while the class runs
+    // an exercise (a console is often projected to the room) unless asked.
+    void showSolution();
 
     QString dataFolder_;
 
@@ -61,6 +65,8 @@ private:
 
     std::array<QDoubleSpinBox*, 4> scenarioFields_{};
     QLabel* solvabilityLabel_ = nullptr;
+    QPushButton* showSolution_ = nullptr;
+    bool exerciseRunning_ = false;
     QTabWidget* tabs_ = nullptr;
     ModelView* models_ = nullptr;
     ClassTab* classTab_ = nullptr;

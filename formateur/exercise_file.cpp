@@ -91,6 +91,19 @@ std::optional<ClassExercise> exerciseFromText(const QString& text, const Scenari
     return e;
 }
 
+bool giveFolderModel(ClassExercise& exercise, const std::string& polyFolder, QString* error) {
+    try {
+        const bending::CoefficientFiles model = bending::coefficientFilesInUse(polyFolder);
+        exercise.model = model.contents;
+        exercise.fingerprint = model.fingerprint;
+        return true;
+    } catch (const mclError& e) {
+        *error = QStringLiteral("le modèle de ce dossier ne peut pas être donné à la classe : %1")
+                     .arg(QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
 std::optional<ClassExercise> exerciseFromFile(const QString& path, const Scenario& defaults,
                                               const std::string& polyFolder, QString* error) {
     const file_safety::ReadResult read = file_safety::readRegularFile(path.toStdString());
@@ -98,16 +111,17 @@ std::optional<ClassExercise> exerciseFromFile(const QString& path, const Scenari
         return refuse(error, QStringLiteral("%1 ne peut pas être lu%2.")
                                  .arg(path, read.error.empty() ? QString() : " (" + QString::fromStdString(read.error) + ")"));
     auto exercise = exerciseFromText(QString::fromUtf8(read.content), defaults, error);
-    if (!exercise) return std::nullopt;
-    try {
-        const bending::CoefficientFiles model = bending::coefficientFilesInUse(polyFolder);
-        exercise->model = model.contents;
-        exercise->fingerprint = model.fingerprint;
-    } catch (const mclError& e) {
-        return refuse(error, QStringLiteral("le modèle de ce dossier ne peut pas être donné à la classe : %1")
-                                 .arg(QString::fromUtf8(e.what())));
-    }
+    QString why;
+    if (exercise && !giveFolderModel(*exercise, polyFolder, &why)) return refuse(error, why);
     return exercise;
+}
+
+std::optional<int> startClassExercise(const QString& conninfo, const ClassExercise& exercise, QString* error) {
+    std::optional<int> number;
+    withClassDatabase(
+        conninfo, [&](QSqlDatabase& db, QString* failure) { return (number = startExercise(db, exercise, failure)).has_value(); },
+        error);
+    return number;
 }
 
 int runStartExerciseCommand(const QString& conninfo, const QString& file) {
@@ -116,11 +130,8 @@ int runStartExerciseCommand(const QString& conninfo, const QString& file) {
     if (!scenarioMessage.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(scenarioMessage));
     QString error;
     std::optional<int> number;
-    const auto exercise = exerciseFromFile(file, scenario, facts::kCoefficientFolder, &error);
-    if (exercise)
-        withClassDatabase(
-            conninfo, [&](QSqlDatabase& db, QString* failure) { return (number = startExercise(db, *exercise, failure)).has_value(); },
-            &error);
+    if (const auto exercise = exerciseFromFile(file, scenario, facts::kCoefficientFolder, &error))
+        number = startClassExercise(conninfo, *exercise, &error);
     if (!number) {
         std::fprintf(stderr, "Exercice non démarré : %s\n", qPrintable(error));
         return 1;

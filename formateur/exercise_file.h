@@ -21,6 +21,12 @@ std::optional<ClassExercise> exerciseFromText(const QString& text, const Scenari
 std::optional<ClassExercise> exerciseFromFile(const QString& path, const Scenario& defaults,
                                               const std::string& polyFolder, QString* error);
 
+// Gives the exercise the model polyFolder holds as the simulator would
+// evaluate it (or the built-in coefficients); false with why when it cannot.
+bool giveFolderModel(ClassExercise& exercise, const std::string& polyFolder, QString* error);
+// Starts the exercise for the class on that server; its number.
+std::optional<int> startClassExercise(const QString& conninfo, const ClassExercise& exercise, QString* error);
+
 // formateur --exercice FILE --demarrer: starts the file's exercise for the
 // class, with this folder's scenario and model, and prints its number.
 int runStartExerciseCommand(const QString& conninfo, const QString& file);

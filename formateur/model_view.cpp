@@ -115,12 +115,18 @@ void ModelView::refresh(const std::optional<Optimum>& given) {
     showVersions();
 }
 
+void ModelView::setSolutionHidden(bool hidden) {
+    solutionHidden_ = hidden;
+    showVersions();
+}
+
 void ModelView::showVersions() {
     const int m = model_->currentIndex();
     kept_ = keptVersions(polyFolder_, m);
     const QString name = facts::kModels[m].name;
     versions_->setHorizontalHeaderLabels({"Version", name + " au centre", name + " au meilleur réglage", "État"});
-    bestLabel_->setText("   Meilleur réglage des modèles utilisés : " + bestText_ + ".");
+    bestLabel_->setText("   Meilleur réglage des modèles utilisés : " +
+                        (solutionHidden_ ? QStringLiteral("masqué pendant l'exercice de la classe") : bestText_) + ".");
     versions_->setRowCount(0);
     auto addRow = [this](const QString& label, const std::optional<CoefficientRow>& row, std::optional<Prediction> centre,
                          std::optional<Prediction> best, int model, const QString& state) {

@@ -22,6 +22,8 @@ public:
 
     // Reads poly/ again: the files, the history, the predictions.
     void refresh(const std::optional<Optimum>& best = std::nullopt);
+    // While the class runs an exercise, the best setting is not shown unless the trainer asks.
+    void setSolutionHidden(bool hidden);
     // Without asking: what the buttons do once the trainer has confirmed.
     QString restoreSelected();
     QString restoreBuiltIn();
@@ -40,6 +42,7 @@ private:
     std::vector<KeptVersion> kept_;
     Setting best_{};
     QString bestText_;
+    bool solutionHidden_ = false;
 
     QLabel* state_ = nullptr;
     QLabel* warning_ = nullptr;

@@ -6,13 +6,19 @@
 #include "class_panel.h"
 #include "class_tab.h"
 #include "class_view.h"
+#include "console_window.h"
+#include "exercise_panel.h"
 #include "journal_follower.h"
 #include "postgres_server.h"
 #include "session.h"
 #include "session_view.h"
 #include "station_settings.h"
+#include "working_folder.h"
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
@@ -564,6 +570,57 @@ TEST_F(ClassServerTest, AnExamJudgesEachStationOnItsOwnRowsAndItsReportSaysWhy) 
     ASSERT_TRUE(console.waitForFinished(30000));
     EXPECT_EQ(console.exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(console.readAllStandardError()).contains("pas d'exercice n° 99"));
+}
+
+// The trainer starts an exam from the console's « Classe » tab, with the
+// console's scenario and model; meanwhile the console, often projected to
+// the room, hides the best setting until asked; « Arrêter » ends it.
+TEST_F(ClassServerTest, TheConsoleStartsAndStopsAnExamAndHidesTheSolutionMeanwhile) {
+    const WorkingFolder in;
+    std::filesystem::create_directory("data");
+    QSettings("data/classe.ini", QSettings::IniFormat).setValue("classe/serveur", conninfo_);
+    ConsoleWindow window;
+    window.showTab("Classe");
+    window.show();
+    ExercisePanel* panel = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (panel = window.findChild<ExercisePanel*>()) != nullptr; }));
+    panel->setConfirming(false);
+    auto labelStartingWith = [&](const QString& start) {
+        for (QLabel* label : window.findChildren<QLabel*>())
+            if (label->text().trimmed().startsWith(start)) return label->text().trimmed();
+        return QString();
+    };
+    auto solutionShown = [&] {
+        return labelStartingWith("Meilleur réglage : A = ").size() > 0 &&
+               !labelStartingWith("Meilleur réglage des modèles utilisés : A = ").isEmpty();
+    };
+    EXPECT_TRUE(solutionShown());
+
+    EXPECT_FALSE(panel->startForClass());  // no name yet
+    EXPECT_FALSE(labelStartingWith("Exercice non démarré : ligne 1 (« nom= ») : le nom a de 1 à 200").isEmpty());
+    panel->findChild<QLineEdit*>()->setText("Pliage à 90°");
+    panel->findChild<QDoubleSpinBox*>()->setValue(20);
+    panel->findChild<QComboBox*>()->setCurrentIndex(1);
+    ASSERT_TRUE(panel->startForClass());
+    EXPECT_EQ(server_->psql("SELECT nom || '|' || mode || '|' || duree_minutes || '|' || (essais_max IS NULL) || '|' "
+                            "|| tolerance_a1 || '|' || empreinte FROM exercices WHERE fin IS NULL"),
+              "Pliage à 90°|examen|20|true|1|intégrés\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !labelStartingWith("Solution masquée").isEmpty(); }));
+    EXPECT_FALSE(solutionShown());
+    EXPECT_FALSE(labelStartingWith("Meilleur réglage des modèles utilisés : masqué").isEmpty());
+    EXPECT_FALSE(labelStartingWith("En cours : examen n° ").isEmpty());
+    QPushButton* reveal = nullptr;
+    for (QPushButton* button : window.findChildren<QPushButton*>())
+        if (button->text() == "Afficher la solution") reveal = button;
+    ASSERT_TRUE(reveal && !reveal->isHidden());
+    reveal->click();
+    EXPECT_TRUE(solutionShown());
+
+    ASSERT_TRUE(panel->stopRunning());
+    EXPECT_EQ(server_->psql("SELECT count(*) FROM exercices WHERE fin IS NULL"), "0\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reveal->isHidden(); }));
+    EXPECT_TRUE(solutionShown());
+    EXPECT_FALSE(labelStartingWith("Aucun exercice en cours").isEmpty());
 }
 
 }  // namespace
