@@ -272,8 +272,9 @@ void ClassFeedReader::poll() {
     pollTimer_.setInterval(subscribed_ ? ClassFeed::kSafetyPollMs : ClassFeed::kPollMs);
     error = look();
     if (error.isEmpty() && verified_.elapsed() >= ClassFeed::kSafetyPollMs) error = verify();
-    if (error.isEmpty()) readPresence(), readExercise();
+    // The view hears that the database reads again along with the rows it read.
     report(error);
+    if (error.isEmpty()) readPresence(), readExercise();
 }
 
 void ClassFeedReader::readPresence() {
