@@ -10,6 +10,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// An action the program refuses by rule, not by fault (a save while an exam
+// holds the files): shown as any error, and a scripted session that met one
+// ends with status 1.
+class mclRefusal : public mclError {
+public:
+    using mclError::mclError;
+};
+
 class mxArray;
 
 // Raises an error with the given text; never returns.

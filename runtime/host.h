@@ -7,6 +7,7 @@
 #include <string>
 
 class QString;
+class QWidget;
 
 // Runs the initialisers, calls the top-level function with no argument, serves
 // events until the last window closes, runs the terminators; returns the exit
@@ -19,6 +20,10 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int reserved, const m
 // figure (what the program does in the background, such as sending its
 // trials to the class); an empty text takes it away. From the window's thread.
 void mclShowNote(const QString& text);
+
+// The window of the program's figure, for a window of its own to open
+// beside it; none while no figure is shown. From the window's thread.
+QWidget* mclFigureWindow();
 
 // ---- the command line --------------------------------------------------------------
 // A launcher starts its program in the user's working folder; it tells it in

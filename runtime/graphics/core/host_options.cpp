@@ -56,14 +56,19 @@ std::string hostHelp(const std::string& program, const std::string& about) {
            "  edit N \"TEXTE\"      tape TEXTE dans le N-ième champ de saisie et le quitte\n"
            "  callback \"TEXTE\"    transmet un texte de rappel au programme, tel « main Trial »\n"
            "  call NOM N ARG...   appelle une fonction du programme, affiche ses N sorties en JSON\n"
-           "  dump                affiche les objets de la fenêtre, un objet JSON par ligne\n"
+           "  dump                affiche les objets de la fenêtre, un objet JSON par ligne,\n"
+           "                      puis les textes des autres fenêtres du programme\n"
            "  snapshot FICHIER.png  enregistre une image de la fenêtre\n"
+           "  screenshot FICHIER.png\n"
+           "                      enregistre une image des fenêtres du programme, chacune où\n"
+           "                      elle est à l'écran\n"
            "  wait SECONDES       laisse la fenêtre vivre un moment\n"
            "Une action impossible écrit « error: MESSAGE » sur la sortie d'erreur et le script\n"
            "continue ; une ligne incomprise l'arrête.\n"
            "\n"
            "Statut de sortie : 0 en fin normale ; 1 quand le programme n'a pas pu ouvrir sa\n"
-           "fenêtre ou que l'image n'a pas pu être enregistrée ; 2 pour un argument ou une\n"
+           "fenêtre, que l'image n'a pas pu être enregistrée ou que le programme a refusé une\n"
+           "action du script (une sauvegarde pendant un examen) ; 2 pour un argument ou une\n"
            "ligne de script incompris ; 255 après une erreur fatale d'accès mémoire.\n";
 }
 

@@ -125,6 +125,7 @@ std::optional<ScriptCommand> parseScriptLine(std::string_view line) {
         {"call", Kind::Call, "call FONCTION NSORTIES ARGUMENT...", 2, SIZE_MAX},
         {"dump", Kind::Dump, "dump", 0, 0},
         {"snapshot", Kind::Snapshot, "snapshot FICHIER.png", 1, 1},
+        {"screenshot", Kind::Screenshot, "screenshot FICHIER.png", 1, 1},
         {"wait", Kind::Wait, "wait SECONDES", 1, 1},
     };
     const Token& head = tokens[0];
@@ -149,7 +150,8 @@ std::optional<ScriptCommand> parseScriptLine(std::string_view line) {
         break;
     case Kind::Press:
     case Kind::Callback:
-    case Kind::Snapshot: command.text = text(args[0]); break;
+    case Kind::Snapshot:
+    case Kind::Screenshot: command.text = text(args[0]); break;
     case Kind::Call:
         if (args[0].kind != Token::Kind::Bare)
             fail("nom de fonction attendu à la place de « " + args[0].text + " »");

@@ -17,11 +17,11 @@
 namespace graphics {
 
 struct ScriptCommand {
-    enum class Kind { Slider, Press, Edit, Callback, Call, Dump, Snapshot, Wait };
+    enum class Kind { Slider, Press, Edit, Callback, Call, Dump, Snapshot, Screenshot, Wait };
     Kind kind = Kind::Dump;
     int index = 0;                 // slider, edit: 1-based control number; call: outputs wanted
     double number = 0;             // slider: the value; wait: seconds
-    std::string text;              // press, edit, callback: the text; call: the function; snapshot: the file
+    std::string text;              // press, edit, callback: the text; call: the function; snapshot, screenshot: the file
     std::vector<mxArray> arguments;  // call
 };
 

@@ -35,6 +35,9 @@ public:
         try {
             action();
             return true;
+        } catch (const mclRefusal& e) {
+            refused_ = true;
+            report(e.what());
         } catch (const std::exception& e) {
             report(e.what());
         }
@@ -47,6 +50,9 @@ public:
         --depth_;
         if (serving_ && depth_ == 0) quitWhenNoWindow();  // a window may have closed meanwhile
     }
+
+    // Whether an action was refused by rule.
+    bool refused() const { return refused_; }
 
     // From now on the program ends with its last window.
     void endWithLastWindow(QtView& view) {
@@ -71,6 +77,7 @@ private:
     const Tree& tree_;
     bool scripted_;
     bool serving_ = false;
+    bool refused_ = false;
     int depth_ = 0;
 };
 
@@ -156,10 +163,14 @@ int saveSnapshot(QApplication& app, const QtView& view, const std::string& file)
 
 }  // namespace
 
+QWidget* mclFigureWindow() {
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* window = dynamic_cast<FigureWindow*>(top)) return window;
+    return nullptr;
+}
+
 void mclShowNote(const QString& text) {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        auto* window = dynamic_cast<FigureWindow*>(top);
-        if (!window) continue;
+    if (QWidget* window = mclFigureWindow()) {
         auto* note = window->findChild<QLabel*>("note", Qt::FindDirectChildrenOnly);
         if (!note) {
             note = new QLabel(window);
@@ -173,7 +184,6 @@ void mclShowNote(const QString& text) {
         note->setGeometry(0, window->height() - height, window->width(), height);
         note->setVisible(!text.isEmpty());
         note->raise();
-        return;
     }
 }
 
@@ -222,7 +232,7 @@ int mclMainhg(int argc, char** argv, mlxFunction topLevel, int /*reserved*/, con
                  : !started         ? 1
                  : options.snapshot ? saveSnapshot(app, view, *options.snapshot)
                                     : serve(app, view, host);
-        if (!started && status == 0) status = 1;
+        if ((!started || (options.script && host.refused())) && status == 0) status = 1;
         host.guarded([&] { mclRunTerminators(info); });
     }
     tree.setCallbackRunner({});

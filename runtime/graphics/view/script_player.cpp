@@ -5,12 +5,52 @@
 #include "json.h"
 #include "qt_text.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QPainter>
 #include <QTimer>
 
 #include <string>
 
 namespace graphics {
+
+namespace {
+
+// The program's windows on the screen, its figures' first.
+std::vector<QWidget*> shownWindows() {
+    std::vector<QWidget*> windows;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->isVisible()) windows.insert(dynamic_cast<FigureWindow*>(top) ? windows.begin() : windows.end(), top);
+    return windows;
+}
+
+// A window the program opened beside its figures, as a dump line: its title and its texts.
+std::string dumpLine(const QWidget& window) {
+    QJsonArray texts;
+    for (const QLabel* label : window.findChildren<QLabel*>())
+        if (label->isVisibleTo(&window)) texts.append(label->text());
+    const QJsonObject line{{"type", "window"}, {"name", window.windowTitle()}, {"texts", texts}};
+    return QJsonDocument(line).toJson(QJsonDocument::Compact).toStdString();
+}
+
+// The windows drawn where they stand, on a plain background, in one picture.
+std::string saveScreenshot(const std::string& file) {
+    const std::vector<QWidget*> windows = shownWindows();
+    QRect area;
+    for (const QWidget* window : windows) area |= window->geometry();
+    QPixmap picture(area.size());
+    picture.fill(QColor(0x5a, 0x63, 0x6e));
+    QPainter painter(&picture);
+    for (QWidget* window : windows) painter.drawPixmap(window->geometry().topLeft() - area.topLeft(), window->grab());
+    painter.end();
+    if (!windows.empty() && picture.save(qtText(file))) return {};
+    return "Image « " + file + " » non enregistrée.";
+}
+
+}  // namespace
 
 ScriptPlayer::ScriptPlayer(const mclMainInfo& info, const QtView& view, CallbackRunner runCallback,
                            std::ostream& out, std::ostream& err)
@@ -61,10 +101,15 @@ void ScriptPlayer::run(const ScriptCommand& command) {
     }
     case Kind::Dump:
         for (const auto& line : dumpWindow(view_.tree(), currentWindow())) out_ << line << '\n';
+        for (const QWidget* window : shownWindows())
+            if (!dynamic_cast<const FigureWindow*>(window)) out_ << dumpLine(*window) << '\n';
         break;
     case Kind::Snapshot:
         currentWindow();  // none: said as for the other commands
         if (std::string error = saveCurrentSnapshot(view_, command.text); !error.empty()) throw mclError(error);
+        break;
+    case Kind::Screenshot:
+        if (std::string error = saveScreenshot(command.text); !error.empty()) throw mclError(error);
         break;
     case Kind::Wait: serveEventsFor(command.number); break;
     }
