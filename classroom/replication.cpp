@@ -105,6 +105,9 @@ private:
             owner_.setCancel(cancelHandle(db));
             // Without it the exercise is found at the next pass.
             db.driver()->subscribeToNotification(kExerciseChannel);
+            // Cut off, the station may have missed a start or an end, and its
+            // clock counted alone: the simulator is told the exercise anew.
+            told_.reset();
         }
         // A name the class would refuse is mended on the station first; its rows wait meanwhile.
         if (const QString problem = stationNamesProblem(settings.poste, settings.stagiaire); !problem.isEmpty()) {
@@ -169,30 +172,42 @@ private:
         if (q.exec()) lastSign_.start();
     }
 
-    // Puts the running exercise's model in poly/ once, then tells the
-    // recording; an exercise whose model cannot be written is said once,
-    // and its trials evaluate what poly/ holds.
+    // Puts the running exercise's model in poly/ once, keeps in the journal
+    // the exercise the station is in now, then tells the simulator; an
+    // exercise whose model cannot be written is said, and its trials
+    // evaluate what poly/ holds.
     void takeUpExercise(QSqlDatabase& db) {
         std::optional<ClassExercise> running;
         QString error;
         if (!readRunningExercise(db, &running, &error)) return;  // at the next pass
         const int number = running ? running->number : 0;
-        if (number == known_) return;
+        if (told_ == number) return;
         const std::optional<int> applied = journal_.appliedExercise(&error);
         if (!applied) return;
-        exerciseProblem_.clear();
-        if (running && *applied != number) {
+        if (!running) {
+            exerciseProblem_.clear();
+        } else if (*applied != number) {
             const file_safety::WriteResult written =
                 bending::installCoefficientFiles(owner_.polyFolder_.toStdString(), running->model);
-            if (!written.ok())
-                exerciseProblem_ = QStringLiteral("Les coefficients de l'exercice n° %1 n'ont pas pu être mis dans "
-                                                  "poly/ : %2 Les essais évaluent ceux qui y sont.")
-                                       .arg(number)
-                                       .arg(QString::fromStdString(written.error));
+            exerciseProblem_ = written.ok() ? QString()
+                               : QStringLiteral("Les coefficients de l'exercice n° %1 n'ont pas pu être mis dans "
+                                                "poly/ : %2 Les essais évaluent ceux qui y sont.")
+                                     .arg(number)
+                                     .arg(QString::fromStdString(written.error));
             if (!journal_.writeAppliedExercise(number, &error)) return;
         }
-        known_ = number;
-        emit owner_.exerciseChanged(number);
+        CurrentExercise current;
+        std::optional<int> made = 0;
+        if (running) {
+            made = journal_.trialsInExercise(number, &error);
+            current = {number, running->exam, std::nullopt};
+            // The server's clock says how long is left; the station counts it on its own.
+            if (running->secondsLeft)
+                current.end = QDateTime::currentDateTimeUtc().addMSecs(qint64(*running->secondsLeft * 1000));
+        }
+        if (!made || !journal_.writeCurrentExercise(current, &error)) return;
+        told_ = number;
+        emit owner_.exerciseChanged(running.value_or(ClassExercise{}), *made);
     }
 
     void retryLater() {
@@ -225,7 +240,7 @@ private:
     bool finishing_ = false;
     QElapsedTimer lastSign_;
     std::optional<std::pair<bool, QString>> reported_;
-    int known_ = 0;             // the running exercise the recording was told of
+    std::optional<int> told_;   // the running exercise the simulator was told of (0: none)
     QString exerciseProblem_;   // why its model is not in poly/
 };
 

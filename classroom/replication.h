@@ -10,6 +10,7 @@
 // puts the exercise's model in the station's poly/, once an exercise.
 #pragma once
 
+#include "class_exercise.h"
 #include "worker_thread.h"
 
 #include <QMutex>
@@ -53,10 +54,11 @@ signals:
     // What the worker found when it changed: whether the class database took
     // the rows, and why not. From the worker's thread.
     void statusChanged(bool reachable, const QString& message);
-    // The class's exercise running now, as the server last said (0: none),
-    // when it changed; its model is in poly/ if it could be written. From
-    // the worker's thread.
-    void exerciseChanged(int number);
+    // The class's exercise running now, as the server last said (number 0:
+    // none), when it changed and again at each reconnection, with this
+    // station's trials made in it so far; its model is in poly/ if it could
+    // be written. From the worker's thread.
+    void exerciseChanged(const ClassExercise& exercise, int trialsMade);
 
 private:
     friend class ReplicationWorker;

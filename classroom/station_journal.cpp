@@ -1,5 +1,6 @@
 #include "station_journal.h"
 
+#include "facts.h"
 #include "file_safety.h"
 
 #include <QDateTime>
@@ -41,14 +42,28 @@ QString createEssais() {
         .arg(definitions.join(", "));
 }
 
-// What the replication worker keeps for itself: what it last found, and
-// the exercise whose model it last put in place.
+// What the replication worker keeps: what it last found, the exercise
+// whose model it last put in place, and the exercise the station is in now
+// (for the editors and the console, which hold the coefficients during an exam).
 const char* const kCreateWorkerTables[] = {
     R"(CREATE TABLE IF NOT EXISTS replication (
   id INTEGER PRIMARY KEY CHECK (id = 1),
   joignable INTEGER NOT NULL, message TEXT NOT NULL, heure TEXT NOT NULL))",
     "CREATE TABLE IF NOT EXISTS exercice_applique (id INTEGER PRIMARY KEY CHECK (id = 1), numero INTEGER NOT NULL)",
+    R"(CREATE TABLE IF NOT EXISTS exercice_en_cours (
+  id INTEGER PRIMARY KEY CHECK (id = 1),
+  numero INTEGER NOT NULL, examen INTEGER NOT NULL, fin TEXT))",
 };
+
+const char kSelectCurrentExercise[] = "SELECT numero, examen, fin FROM exercice_en_cours WHERE id = 1";
+
+CurrentExercise currentExerciseAt(const QSqlQuery& q) {
+    CurrentExercise e;
+    e.number = q.value(0).toInt();
+    e.exam = q.value(1).toInt() != 0;
+    if (!q.value(2).isNull()) e.end = QDateTime::fromString(q.value(2).toString(), Qt::ISODateWithMs);
+    return e;
+}
 
 JournalEntry entryFrom(const QSqlQuery& q) {
     return {q.value(0).toLongLong(), q.value(1).toInt() != 0, journalRowAt(q, 2)};
@@ -312,6 +327,60 @@ bool StationJournal::writeAppliedExercise(int number, QString* error) {
     if (q.exec()) return true;
     *error = describe(path_, q.lastError());
     return false;
+}
+
+std::optional<CurrentExercise> StationJournal::currentExercise(QString* error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    if (!q.exec(kSelectCurrentExercise)) {
+        *error = describe(path_, q.lastError());
+        return std::nullopt;
+    }
+    return q.next() ? currentExerciseAt(q) : CurrentExercise{};
+}
+
+bool StationJournal::writeCurrentExercise(const CurrentExercise& exercise, QString* error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare("INSERT INTO exercice_en_cours (id, numero, examen, fin) VALUES (1, ?, ?, ?) "
+              "ON CONFLICT (id) DO UPDATE SET numero = excluded.numero, examen = excluded.examen, fin = excluded.fin");
+    q.addBindValue(exercise.number);
+    q.addBindValue(exercise.exam ? 1 : 0);
+    q.addBindValue(exercise.end ? QVariant(exercise.end->toUTC().toString(Qt::ISODateWithMs)) : QVariant());
+    if (q.exec()) return true;
+    *error = describe(path_, q.lastError());
+    return false;
+}
+
+std::optional<int> StationJournal::trialsInExercise(int number, QString* error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare("SELECT count(*) FROM essais WHERE exercice = ?");
+    q.addBindValue(number);
+    if (!q.exec() || !q.next()) {
+        *error = describe(path_, q.lastError());
+        return std::nullopt;
+    }
+    return q.value(0).toInt();
+}
+
+bool examRunning(const QString& workingFolder) {
+    const QString path = QDir(workingFolder).filePath(QStringLiteral("%1/%2").arg(facts::kDataFolder, facts::kJournalFile));
+    if (!QFileInfo(path).isFile()) return false;
+    const QString connection = newConnectionName();
+    bool exam = false;
+    {
+        // Read only: a program that merely asks never creates, mends or sets aside a journal.
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=200");
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(kSelectCurrentExercise) && q.next()) {
+                const CurrentExercise current = currentExerciseAt(q);
+                exam = current.exam && current.running(QDateTime::currentDateTimeUtc());
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return exam;
 }
 
 bool StationJournal::writeReplicationStatus(bool reachable, const QString& message, QString* error) {

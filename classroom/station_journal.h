@@ -5,6 +5,7 @@
 
 #include "journal_row.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +32,20 @@ struct ReplicationStatus {
     QString heure;           // when this was found (ISO 8601 UTC)
     qint64 pending = 0;      // rows not yet in the class database
 };
+
+// The class's exercise a station is in: none has number 0.
+struct CurrentExercise {
+    int number = 0;
+    bool exam = false;
+    std::optional<QDateTime> end;  // by the station's clock, from the time the server said was left
+    bool running(const QDateTime& now) const { return number != 0 && (!end || now < *end); }
+};
+
+// What the editors and the console say when an exam holds the coefficients.
+inline const QString kExamRefusal = QStringLiteral("Examen en cours : les coefficients sont fixés par le formateur.");
+// Whether an exam runs now in the working folder, as its journal says; a
+// folder without a journal, or one that cannot be read, holds none.
+bool examRunning(const QString& workingFolder);
 
 class StationJournal {
 public:
@@ -66,6 +81,11 @@ public:
     // The class's exercise whose model the station last put in poly/ (0 for none).
     std::optional<int> appliedExercise(QString* error);
     bool writeAppliedExercise(int number, QString* error);
+    // The class's exercise the station is in now, as the worker last heard it.
+    std::optional<CurrentExercise> currentExercise(QString* error);
+    bool writeCurrentExercise(const CurrentExercise& exercise, QString* error);
+    // This station's rows made in that exercise, any session.
+    std::optional<int> trialsInExercise(int number, QString* error);
 
     bool writeReplicationStatus(bool reachable, const QString& message, QString* error);
     std::optional<ReplicationStatus> replicationStatus(QString* error);

@@ -5,8 +5,11 @@
 #include "facts.h"
 #include "file_safety.h"
 #include "graphics.h"
+#include "station_journal.h"
 #include "window_position.h"
 #include "working_folder_lock.h"
+
+#include <QDir>
 
 #include <algorithm>
 #include <array>
@@ -135,6 +138,8 @@ void buildWindow() {
 // is not exactly one finite number stops the save before anything is written.
 void save() {
     const Constants& K = k.get();
+    // During an exam every station evaluates the trainer's coefficients.
+    if (examRunning(QDir::currentPath())) throw mclRefusal(kExamRefusal.toStdString());
     bending::TermRow coefficients;
     for (int index = 1; index <= kCoefficients; ++index) {
         mxArray shown = mlfNGet(field(index), K.string);

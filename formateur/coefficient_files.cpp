@@ -4,6 +4,7 @@
 #include "coefficient_history.h"
 #include "facts.h"
 #include "file_safety.h"
+#include "station_journal.h"
 
 #include <QDir>
 #include <QFile>
@@ -93,7 +94,12 @@ std::vector<KeptVersion> keptVersions(const QString& polyFolder, int model) {
     return out;
 }
 
+QString restoreRefusal(const QString& polyFolder) {
+    return examRunning(QFileInfo(polyFolder).absolutePath()) ? kExamRefusal : QString();
+}
+
 QString restoreVersion(const QString& polyFolder, int model, const QString& versionPath) {
+    if (const QString refused = restoreRefusal(polyFolder); !refused.isEmpty()) return refused;
     const auto read = file_safety::readRegularFile(local(versionPath));
     if (read.status != file_safety::ReadStatus::Read)
         return QStringLiteral("Version illisible : %1").arg(QString::fromStdString(read.error));
@@ -102,6 +108,7 @@ QString restoreVersion(const QString& polyFolder, int model, const QString& vers
 }
 
 QString restoreBuiltInRows(const QString& polyFolder) {
+    if (const QString refused = restoreRefusal(polyFolder); !refused.isEmpty()) return refused;
     for (const facts::Model& m : facts::kModels) {
         const QString file = QDir(polyFolder).filePath(m.file);
         if (!QFileInfo(file).exists() && !QFileInfo(file).isSymLink()) continue;

@@ -46,6 +46,9 @@ struct KeptVersion {
 // Newest first.
 std::vector<KeptVersion> keptVersions(const QString& polyFolder, int model);
 
+// Why poly/ may not be restored now (an exam holds the working folder's
+// coefficients), empty when it may.
+QString restoreRefusal(const QString& polyFolder);
 // Puts a kept version back in place; the file it replaces is kept in turn.
 // Returns the message for the trainer, empty on success.
 QString restoreVersion(const QString& polyFolder, int model, const QString& versionPath);

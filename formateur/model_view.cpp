@@ -185,6 +185,11 @@ QString ModelView::restoreBuiltIn() {
 }
 
 void ModelView::confirmAndRun(const QString& question, QString (ModelView::*action)()) {
+    // Said at once, rather than after the question.
+    if (const QString refused = restoreRefusal(polyFolder_); !refused.isEmpty()) {
+        QMessageBox::warning(this, "Restaurer", refused);
+        return;
+    }
     if (QMessageBox::question(this, "Restaurer", question) != QMessageBox::Yes) return;
     const QString problem = (this->*action)();
     emit restored(problem.isEmpty() ? QStringLiteral("Restauration faite ; l'ancien fichier est dans poly/historique.")

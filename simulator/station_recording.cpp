@@ -1,6 +1,7 @@
 #include "station_recording.h"
 
 #include "coefficient_file.h"
+#include "exercise_window.h"
 #include "facts.h"
 #include "file_safety.h"
 #include "host.h"
@@ -71,7 +72,9 @@ public:
         // Told once the exercise's model is in poly/, so a trial never waits for the server.
         QObject::connect(
             replication_.get(), &Replication::exerciseChanged, replication_.get(),
-            [this](int number) { exercise_ = number; }, Qt::DirectConnection);
+            [this](const ClassExercise& exercise, int) { exercise_ = exercise.number; }, Qt::DirectConnection);
+        QObject::connect(replication_.get(), &Replication::exerciseChanged, notes_, &showClassExercise,
+                         Qt::QueuedConnection);
         replication_->start();
     }
 
@@ -177,6 +180,7 @@ void recordTrial(const std::array<mxArray, 5>& ValR, const mxArray& A1, const mx
     row.count = int(count);
     row.charged = count > countBefore;
     row.exercise = recording->exercise;
+    if (row.exercise != 0) countTrialInExercise(row.exercise);
     // A local read of the files the trial has just evaluated.
     row.fingerprint = bending::coefficientFingerprint(facts::kCoefficientFolder);
     recording->writer.post([row](JournalWriter& w) { w.add(row); });

@@ -2,6 +2,7 @@
 // the roles, and stations replicating their journals through a crash and a
 // lock held on the table.
 #include "class_database.h"
+#include "coefficient_files.h"
 #include "classroom_test_support.h"
 #include "coefficient_file.h"
 #include "coefficient_file_writer.h"
@@ -11,6 +12,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QJsonArray>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -316,6 +318,69 @@ TEST_F(ClassDatabase, EveryStationTakesUpTheExerciseTheTrainerStarts) {
                      " AND empreinte = 'intégrés'") == 1;
     }));
     for (LiveSession* s : {&s1, &s2, &s3}) EXPECT_EQ(s->finish(), 0) << s->errors();
+}
+
+// An exam started from the console holds at the station: the window beside
+// the simulator's shows it and counts down, each trial takes one of those
+// left, and neither an editor nor the console's restoring changes the
+// coefficients until the trainer stops it; a time limit ends it too.
+TEST_F(ClassDatabase, AnExamShowsBesideTheSimulatorAndHoldsTheCoefficientsUntilItEnds) {
+    server->psql("UPDATE exercices SET fin = now() WHERE fin IS NULL", "classe");
+    Workspace trainer, w;
+    station(w, "p5");
+    LiveSession s(kMain, w.path());
+    const QString classe = QString::fromStdString(server->conninfo("classe"));
+    auto start = [&](const std::string& exercise) {
+        trainer.write("examen.ini", exercise);
+        const InitRun started = console({"--exercice", "examen.ini", "--demarrer", "--serveur", classe}, trainer.path());
+        EXPECT_EQ(started.status, 0) << started.err.toStdString();
+        return started.out.trimmed();
+    };
+    // The texts of the simulator's other window, as its dump gives them.
+    auto shown = [&] {
+        QStringList texts;
+        for (const WindowDump& dump : dumpsOf(s.step("dump\n")))
+            for (const QJsonObject& window : dump.ofType("window"))
+                for (const QJsonValue& text : window["texts"].toArray()) texts << text.toString();
+        return texts;
+    };
+    auto save = [&] { return w.run(EDITOR_A1_PROGRAM, "press \"Sauvegarde A1\"\n"); };
+    const QString poly = QString::fromStdString((w.path() / "poly").string());
+
+    const QString number = start("nom=<b>Pliage</b> à 135°\ntolerance_A1=1\ntolerance_A2=1.5\ntolerance_H=0.5\n"
+                                 "budget=12000\nduree_minutes=30\nessais_max=3\nmode=examen\n");
+    ASSERT_TRUE(eventually([&] { return shown().contains("Examen"); })) << s.errors();
+    QStringList texts = shown();
+    for (const QString& text : {QStringLiteral("<b>Pliage</b> à 135°"), QStringLiteral("Temps restant"),
+                                QStringLiteral("Essais restants"), QStringLiteral("3 sur 3"),
+                                QStringLiteral("Tolérances : A1 ± 1,00°, A2 ± 1,50°, H ± 0,50 mm"),
+                                QStringLiteral("Budget : 12\u202f000 €")})
+        EXPECT_TRUE(texts.contains(text)) << text.toStdString() << " not in " << texts.join(" | ").toStdString();
+    EXPECT_EQ(texts.filter(QRegularExpression("^(29:[0-5][0-9]|30:00)$")).size(), 1) << texts.join(" | ").toStdString();
+    s.step(kTrial);
+    EXPECT_TRUE(shown().contains("2 sur 3"));
+
+    const ScriptRun refused = save();
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("error: " + kExamRefusal.toStdString()), std::string::npos) << refused.err;
+    EXPECT_FALSE(w.exists("poly/A1.poly"));
+    writeCoefficientFiles(w.path(), bending::builtInRows());
+    EXPECT_EQ(restoreBuiltInRows(poly), kExamRefusal);
+    EXPECT_EQ(restoreVersion(poly, 0, poly + "/A1.poly"), kExamRefusal);
+    EXPECT_TRUE(w.exists("poly/A1.poly"));
+
+    EXPECT_EQ(console({"--arreter", number, "--serveur", classe}).status, 0);
+    EXPECT_TRUE(eventually([&] { return shown().contains("Exercice terminé"); }));
+    EXPECT_EQ(save().status, 0);
+    EXPECT_EQ(restoreBuiltInRows(poly), "");
+
+    // A limit of six seconds: the station ends the exam at its own clock's count.
+    start("nom=Court\nduree_minutes=0.1\nmode=examen\n");
+    EXPECT_TRUE(eventually([&] { return shown().contains("Court"); }));
+    EXPECT_EQ(save().status, 1);
+    EXPECT_TRUE(eventually([&] { return shown().contains("Exercice terminé"); }));
+    EXPECT_EQ(save().status, 0);
+    EXPECT_EQ(s.finish(), 0) << s.errors();
 }
 
 // The trainer gives each station its own role, with a password and the
