@@ -27,8 +27,8 @@ QString clock(qint64 seconds) {
 }
 
 // A label of plain text (the exercise's name comes from the server: never markup).
-QLabel* label(const QString& style, Qt::Alignment alignment = Qt::AlignLeft) {
-    auto* l = new QLabel;
+QLabel* label(const QString& style, Qt::Alignment alignment = Qt::AlignLeft, const QString& text = {}) {
+    auto* l = new QLabel(text);
     l->setTextFormat(Qt::PlainText);
     l->setWordWrap(true);
     l->setAlignment(alignment | Qt::AlignVCenter);
@@ -37,9 +37,13 @@ QLabel* label(const QString& style, Qt::Alignment alignment = Qt::AlignLeft) {
 }
 
 const QString kCaption = QStringLiteral("color: #4d5660; font-size: 11pt;");
-const QString kFigure = QStringLiteral("color: #111820; font-size: 34pt; font-weight: bold;");
-const QString kSmallFigure = QStringLiteral("color: #111820; font-size: 18pt; font-weight: bold;");
+// The time left first, then the trials left.
+const QString kTime = QStringLiteral("color: #111820; font-size: 40pt; font-weight: bold;");
+const QString kTrials = QStringLiteral("color: #111820; font-size: 24pt; font-weight: bold;");
+const QString kWords = QStringLiteral("color: #111820; font-size: 18pt; font-weight: bold;");
 const QString kDetail = QStringLiteral("color: #111820; font-size: 12pt;");
+
+QString inRed(const QString& style) { return QString(style).replace("#111820", "#b3261e"); }
 
 }  // namespace
 
@@ -47,10 +51,10 @@ ExerciseWindow::ExerciseWindow(QWidget* beside)
     : QWidget(beside, Qt::Window | Qt::WindowDoesNotAcceptFocus),
       mode_(label({}, Qt::AlignCenter)),
       name_(label(QStringLiteral("color: #111820; font-size: 15pt; font-weight: bold;"))),
-      timeCaption_(label(kCaption, Qt::AlignCenter)),
-      timeLeft_(label(kFigure, Qt::AlignCenter)),
-      trialsCaption_(label(kCaption, Qt::AlignCenter)),
-      trialsLeft_(label(kFigure, Qt::AlignCenter)),
+      timeCaption_(label(kCaption, Qt::AlignCenter, QStringLiteral("Temps restant"))),
+      timeLeft_(label(kTime, Qt::AlignCenter)),
+      trialsCaption_(label(kCaption, Qt::AlignCenter, QStringLiteral("Essais restants"))),
+      trialsLeft_(label(kTrials, Qt::AlignCenter)),
       tolerances_(label(kDetail)),
       budget_(label(kDetail)) {
     setWindowTitle(QStringLiteral("Exercice en cours"));
@@ -62,8 +66,6 @@ ExerciseWindow::ExerciseWindow(QWidget* beside)
     QPalette colors = palette();
     colors.setColor(QPalette::Window, QColor(0xf7, 0xf8, 0xfa));
     setPalette(colors);
-    timeCaption_->setText(QStringLiteral("Temps restant"));
-    trialsCaption_->setText(QStringLiteral("Essais restants"));
 
     auto* figures = new QGridLayout;
     figures->addWidget(timeCaption_, 0, 0);
@@ -71,15 +73,22 @@ ExerciseWindow::ExerciseWindow(QWidget* beside)
     figures->addWidget(trialsCaption_, 2, 0);
     figures->addWidget(trialsLeft_, 3, 0);
     figures->setVerticalSpacing(2);
-    figures->setRowMinimumHeight(2, 30);
+    trialsCaption_->setContentsMargins(0, 8, 0, 0);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 12, 14, 14);
     layout->setSpacing(8);
     layout->addWidget(mode_);
     layout->addWidget(name_);
     layout->addLayout(figures);
-    layout->addWidget(tolerances_);
-    layout->addWidget(budget_);
+    auto* details = new QGridLayout;
+    details->addWidget(label(kCaption, Qt::AlignLeft, QStringLiteral("Tolérances")), 0, 0, Qt::AlignTop);
+    details->addWidget(tolerances_, 0, 1);
+    details->addWidget(label(kCaption, Qt::AlignLeft, QStringLiteral("Budget")), 1, 0);
+    details->addWidget(budget_, 1, 1);
+    details->setColumnStretch(1, 1);
+    details->setHorizontalSpacing(12);
+    layout->addSpacing(4);
+    layout->addLayout(details);
     layout->addStretch(1);
 
     tick_.setSingleShot(true);
@@ -102,15 +111,15 @@ void ExerciseWindow::showExercise(const ClassExercise& exercise, int trialsMade)
                                         "border-radius: 4px; background: %1;")
                              .arg(exercise.exam ? "#b3261e" : "#1f5f99"));
     name_->setText(exercise.name);
-    tolerances_->setText(QStringLiteral("Tolérances : A1 ± %1°, A2 ± %2°, H ± %3 mm")
+    tolerances_->setText(QStringLiteral("A1 ± %1°\nA2 ± %2°\nH ± %3 mm")
                              .arg(french(exercise.toleranceA1, 2), french(exercise.toleranceA2, 2),
                                   french(exercise.toleranceH, 2)));
-    budget_->setText(QStringLiteral("Budget : %1 €").arg(french(exercise.budget, 0)));
+    budget_->setText(QStringLiteral("%1 €").arg(french(exercise.budget, 0)));
     for (QLabel* shown : {timeCaption_, trialsCaption_, trialsLeft_}) shown->show();
     showTimeLeft();
     showTrialsLeft();
+    fitHeight();
     if (!isVisible()) {
-        adjustSize();
         if (parentWidget()) placeBeside(*parentWidget());
         show();
     }
@@ -125,7 +134,7 @@ void ExerciseWindow::countTrial(int exercise) {
 void ExerciseWindow::showTimeLeft() {
     if (number_ == 0) return;
     if (!end_) {
-        timeLeft_->setStyleSheet(kSmallFigure);
+        timeLeft_->setStyleSheet(kWords);
         timeLeft_->setText(QStringLiteral("sans limite"));
         return;
     }
@@ -133,19 +142,19 @@ void ExerciseWindow::showTimeLeft() {
     if (ms <= 0) return showEnded();
     const qint64 seconds = (ms + 999) / 1000;
     // The last minute in red.
-    timeLeft_->setStyleSheet(seconds <= 60 ? QString(kFigure).replace("#111820", "#b3261e") : kFigure);
+    timeLeft_->setStyleSheet(seconds <= 60 ? inRed(kTime) : kTime);
     timeLeft_->setText(clock(seconds));
     tick_.start(int(ms - (seconds - 1) * 1000));  // when the shown second changes
 }
 
 void ExerciseWindow::showTrialsLeft() {
     if (!maxTrials_) {
-        trialsLeft_->setStyleSheet(kSmallFigure);
+        trialsLeft_->setStyleSheet(kWords);
         trialsLeft_->setText(QStringLiteral("sans limite"));
         return;
     }
     const int left = std::max(0, *maxTrials_ - trialsMade_);
-    trialsLeft_->setStyleSheet(left == 0 ? QString(kFigure).replace("#111820", "#b3261e") : kFigure);
+    trialsLeft_->setStyleSheet(left == 0 ? inRed(kTrials) : kTrials);
     trialsLeft_->setText(QStringLiteral("%1 sur %2").arg(left).arg(*maxTrials_));
 }
 
@@ -156,9 +165,13 @@ void ExerciseWindow::showEnded() {
     tick_.stop();
     setWindowTitle(QStringLiteral("Exercice terminé"));
     for (QLabel* hidden : {timeCaption_, trialsCaption_, trialsLeft_}) hidden->hide();
-    timeLeft_->setStyleSheet(QString(kSmallFigure).replace("#111820", "#1f5f99"));
+    timeLeft_->setStyleSheet(QString(kWords).replace("#111820", "#1f5f99"));
     timeLeft_->setText(QStringLiteral("Exercice terminé"));
+    fitHeight();
 }
+
+// A window does not take its height from its width by itself: a long name would be cut.
+void ExerciseWindow::fitHeight() { setFixedHeight(layout()->totalHeightForWidth(kWidth)); }
 
 // To the right of the simulator's window, else to its left, below or above
 // it, whichever fits on its screen first; with room nowhere, where the

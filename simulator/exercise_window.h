@@ -30,6 +30,7 @@ private:
     void showTimeLeft();
     void showTrialsLeft();
     void showEnded();
+    void fitHeight();
     void placeBeside(const QWidget& beside);
 
     int number_ = 0;
