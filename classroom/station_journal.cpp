@@ -367,10 +367,11 @@ bool examRunning(const QString& workingFolder) {
     const QString connection = newConnectionName();
     bool exam = false;
     {
-        // Read only: a program that merely asks never creates, mends or sets aside a journal.
+        // Only read: a program that merely asks never creates, mends or sets aside a journal.
+        // Not opened read-only, which would leave the files of a write-ahead log behind it.
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", connection);
         db.setDatabaseName(path);
-        db.setConnectOptions("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=200");
+        db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=200");
         if (db.open()) {
             QSqlQuery q(db);
             if (q.exec(kSelectCurrentExercise) && q.next()) {

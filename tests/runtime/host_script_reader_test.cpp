@@ -46,6 +46,7 @@ TEST(ScriptReader, ControlCommands) {
 
     EXPECT_EQ(parseScriptLine("callback \"main slider1\"")->text, "main slider1");
     EXPECT_EQ(parseScriptLine("snapshot \"/tmp/a b.png\"")->text, "/tmp/a b.png");
+    EXPECT_EQ(parseScriptLine("screenshot \"/tmp/a b.png\"")->kind, Kind::Screenshot);
     EXPECT_EQ(parseScriptLine("wait 0.5")->number, 0.5);
     EXPECT_EQ(parseScriptLine("wait 2147483")->number, 2147483);
     EXPECT_EQ(parseScriptLine("dump")->kind, Kind::Dump);

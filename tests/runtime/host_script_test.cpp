@@ -130,11 +130,13 @@ TEST_F(HostScript, ALineNotUnderstoodStopsTheSessionWithStatus2) {
 }
 
 TEST_F(HostScript, StandardInputAndSnapshots) {
-    std::string picture = dir.filePath("window.png").toStdString();
-    Session s = play("snapshot \"" + picture + "\"\n", true);
+    std::string picture = dir.filePath("window.png").toStdString(), screen = dir.filePath("screen.png").toStdString();
+    Session s = play("snapshot \"" + picture + "\"\nscreenshot \"" + screen + "\"\n", true);
     EXPECT_EQ(s.status, 0);
     QImage image(QString::fromStdString(picture));
     EXPECT_EQ(image.size(), QSize(683, 533));
+    // One window: the picture of the screen is the window's.
+    EXPECT_EQ(QImage(QString::fromStdString(screen)), image);
 }
 
 // A picture of the window with no display and no script, then the end; a
