@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -199,6 +200,33 @@ TEST(StationJournal, SetsAFileThatIsNoDatabaseAsideAndStartsAnew) {
     const QStringList aside = QDir(dir.path()).entryList({"journal.sqlite.bad-*"});
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(readFile(dir.filePath(aside[0])), garbage);
+}
+
+// The exercise the station is in, as the worker keeps it: an exam holds
+// the coefficients until it is over, or its time is out by the station's
+// clock; asking leaves the journal's files as they were.
+TEST(StationJournal, AnExamRunsUntilItIsOverOrItsTimeIsOut) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("data"));
+    EXPECT_FALSE(examRunning(dir.path()));  // no journal
+    const QString path = dir.filePath("data/journal.sqlite");
+    StationJournal journal(path);
+    QString error;
+    ASSERT_TRUE(journal.open(&error)) << error.toStdString();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const std::pair<CurrentExercise, bool> cases[] = {
+        {{4, true, std::nullopt}, true},  {{4, true, now.addSecs(60)}, true}, {{4, true, now.addSecs(-1)}, false},
+        {{4, false, std::nullopt}, false}, {{}, false}};
+    for (const auto& [current, held] : cases) {
+        ASSERT_TRUE(journal.writeCurrentExercise(current, &error)) << error.toStdString();
+        EXPECT_EQ(examRunning(dir.path()), held) << current.number << current.exam;
+        const auto read = journal.currentExercise(&error);
+        ASSERT_TRUE(read) << error.toStdString();
+        EXPECT_EQ(std::tie(read->number, read->exam, read->end), std::tie(current.number, current.exam, current.end));
+    }
+    journal.close();
+    EXPECT_FALSE(examRunning(dir.path()));
+    EXPECT_FALSE(QFile::exists(path + "-wal"));
 }
 
 TEST(StationSettings, DefaultsToTheHostNameAndKeepsTheRestOfTheFile) {
