@@ -101,6 +101,15 @@ END $$)",
     "EXECUTE FUNCTION exercices_notifie()",
 };
 
+// Version 4: the trainer's comments on the trials, for the debrief; the
+// stations' role gets nothing of them.
+const char* const kSchemaV4[] = {
+    R"(CREATE TABLE commentaires (
+  poste text NOT NULL, session text NOT NULL, numero integer NOT NULL,
+  texte text NOT NULL CHECK (length(texte) > 0), modifie timestamptz NOT NULL DEFAULT now(),
+  PRIMARY KEY (poste, session, numero)))",
+};
+
 // The two roles, before any policy names them.
 const char* const kRoles = R"(DO $$ BEGIN
   IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'pliage_poste') THEN CREATE ROLE pliage_poste NOLOGIN; END IF;
@@ -130,6 +139,7 @@ QStringList schemaStatements(int version) {
     if (version == 1) add(kSchemaV1);
     if (version == 2) add(kSchemaV2);
     if (version == 3) add(kSchemaV3);
+    if (version == 4) add(kSchemaV4);
     return statements;
 }
 
@@ -137,7 +147,7 @@ QStringList schemaStatements(int version) {
 // index the console reads each station's rows by, a page at a time.
 const char* const kAccess[] = {
     "CREATE INDEX IF NOT EXISTS essais_lecture ON essais (poste, recu, heure, numero, session)",
-    "REVOKE ALL ON essais, version_schema, postes, contacts, exercices FROM PUBLIC",
+    "REVOKE ALL ON essais, version_schema, postes, contacts, exercices, commentaires FROM PUBLIC",
     "REVOKE ALL ON FUNCTION signale_poste(text, text, boolean) FROM PUBLIC",
     "REVOKE INSERT ON essais FROM pliage_poste",
     "GRANT EXECUTE ON FUNCTION signale_poste(text, text, boolean) TO pliage_poste",
@@ -145,6 +155,7 @@ const char* const kAccess[] = {
     "GRANT SELECT, INSERT, DELETE ON postes TO pliage_formateur",
     "GRANT SELECT, INSERT, UPDATE (fin) ON exercices TO pliage_formateur",
     "GRANT SELECT ON exercices TO pliage_poste",
+    "GRANT SELECT, INSERT, UPDATE, DELETE ON commentaires TO pliage_formateur",
 };
 
 }  // namespace
@@ -537,4 +548,58 @@ bool sendRows(QSqlDatabase& db, const std::vector<JournalEntry>& rows, QString* 
         if (!insert.exec()) return fail(insert);
     }
     return q.exec("COMMIT") || fail(q);
+}
+
+std::optional<std::vector<JournalRow>> classSession(QSqlDatabase& db, const QString& session, QString* error) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare("SELECT " + journalColumns().join(", ") + " FROM essais WHERE session = ? ORDER BY poste, numero");
+    q.addBindValue(session);
+    if (!q.exec()) {
+        *error = sqlErrorText(q.lastError());
+        return std::nullopt;
+    }
+    std::vector<JournalRow> rows;
+    while (q.next()) rows.push_back(journalRowAt(q, 0));
+    return rows;
+}
+
+std::optional<std::map<int, QString>> classComments(QSqlDatabase& db, const QString& station, const QString& session,
+                                                    QString* error) {
+    QSqlQuery q(db);
+    q.prepare("SELECT numero, texte FROM commentaires WHERE poste = ? AND session = ?");
+    q.addBindValue(station);
+    q.addBindValue(session);
+    if (q.exec()) return commentsByNumber(q);
+    *error = sqlErrorText(q.lastError());
+    return std::nullopt;
+}
+
+std::optional<std::map<TrialKey, QString>> allClassComments(QSqlDatabase& db, QString* error) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec("SELECT poste, session, numero, texte FROM commentaires")) {
+        *error = sqlErrorText(q.lastError());
+        return std::nullopt;
+    }
+    std::map<TrialKey, QString> out;
+    while (q.next()) out[{q.value(0).toString(), q.value(1).toString(), q.value(2).toInt()}] = q.value(3).toString();
+    return out;
+}
+
+bool writeClassComment(QSqlDatabase& db, const QString& station, const QString& session, int number,
+                       const QString& text, QString* error) {
+    QSqlQuery q(db);
+    if (text.isEmpty())
+        q.prepare("DELETE FROM commentaires WHERE poste = ? AND session = ? AND numero = ?");
+    else
+        q.prepare("INSERT INTO commentaires (poste, session, numero, texte) VALUES (?, ?, ?, ?) "
+                  "ON CONFLICT (poste, session, numero) DO UPDATE SET texte = excluded.texte, modifie = now()");
+    q.addBindValue(station);
+    q.addBindValue(session);
+    q.addBindValue(number);
+    if (!text.isEmpty()) q.addBindValue(text);
+    if (q.exec()) return true;
+    *error = sqlErrorText(q.lastError());
+    return false;
 }

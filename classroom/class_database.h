@@ -9,11 +9,13 @@
 #include <QString>
 
 #include <functional>
+#include <map>
+#include <tuple>
 #include <optional>
 #include <vector>
 
 // The schema version this program makes and understands.
-constexpr int kClassSchemaVersion = 3;
+constexpr int kClassSchemaVersion = 4;
 // The longest station name a roster takes.
 constexpr int kMaxStationName = 64;
 
@@ -78,3 +80,15 @@ bool sendRows(QSqlDatabase& db, const std::vector<JournalEntry>& rows, QString* 
 QString nameProblem(const QString& value, const QString& what);
 // The first problem of a station's name and its trainee's, empty when none.
 QString stationNamesProblem(const QString& poste, const QString& stagiaire);
+
+// A session's rows on the class server (its identifier as the journals keep it), by trial number.
+std::optional<std::vector<JournalRow>> classSession(QSqlDatabase& db, const QString& session, QString* error);
+// The trainer's comments on a station's session, by trial number.
+std::optional<std::map<int, QString>> classComments(QSqlDatabase& db, const QString& station, const QString& session,
+                                                    QString* error);
+// Every comment of the class, by station, session and trial number.
+using TrialKey = std::tuple<QString, QString, int>;
+std::optional<std::map<TrialKey, QString>> allClassComments(QSqlDatabase& db, QString* error);
+// Sets a trial's comment; an empty text removes it.
+bool writeClassComment(QSqlDatabase& db, const QString& station, const QString& session, int number,
+                       const QString& text, QString* error);

@@ -131,3 +131,9 @@ QString journalInsertSql(const QString& suffix) {
     return QStringLiteral("INSERT INTO essais (%1) VALUES (?%2)%3")
         .arg(columns.join(','), QString(",?").repeated(columns.size() - 1), suffix);
 }
+
+std::map<int, QString> commentsByNumber(QSqlQuery& q) {
+    std::map<int, QString> out;
+    while (q.next()) out[q.value(0).toInt()] = q.value(1).toString();
+    return out;
+}

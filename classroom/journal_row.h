@@ -11,6 +11,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <vector>
 
 class QSqlQuery;
@@ -66,3 +67,7 @@ QVariantList journalValues(const JournalRow& row);
 JournalRow journalRowAt(const QSqlQuery& q, int firstColumn);
 // INSERT INTO essais of those columns, one placeholder each, then suffix.
 QString journalInsertSql(const QString& suffix = {});
+
+// The trainer's comments on a session's trials, by trial number, from the
+// rows (numero, texte) of the query just run: both databases keep them so.
+std::map<int, QString> commentsByNumber(QSqlQuery& q);

@@ -53,6 +53,10 @@ const char* const kCreateWorkerTables[] = {
     R"(CREATE TABLE IF NOT EXISTS exercice_en_cours (
   id INTEGER PRIMARY KEY CHECK (id = 1),
   numero INTEGER NOT NULL, examen INTEGER NOT NULL, fin TEXT))",
+    // The trainer's comments, when the console debriefs a session of this journal.
+    R"(CREATE TABLE IF NOT EXISTS commentaires (
+  session TEXT NOT NULL, numero INTEGER NOT NULL, texte TEXT NOT NULL, heure TEXT NOT NULL,
+  PRIMARY KEY (session, numero)))",
 };
 
 const char kSelectCurrentExercise[] = "SELECT numero, examen, fin FROM exercice_en_cours WHERE id = 1";
@@ -305,6 +309,38 @@ bool StationJournal::markSetAside(const JournalEntry& refused, QString* error) {
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.prepare("UPDATE essais SET envoye = 2 WHERE rowid = ?");
     q.addBindValue(refused.id);
+    if (q.exec()) return true;
+    *error = describe(path_, q.lastError());
+    return false;
+}
+
+std::optional<std::vector<JournalEntry>> StationJournal::session(const QString& session, QString* error) {
+    return select(QStringLiteral("session = ? ORDER BY rowid"), {session}, error);
+}
+
+std::optional<std::map<int, QString>> StationJournal::comments(const QString& session, QString* error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare("SELECT numero, texte FROM commentaires WHERE session = ?");
+    q.addBindValue(session);
+    if (q.exec()) return commentsByNumber(q);
+    *error = describe(path_, q.lastError());
+    return std::nullopt;
+}
+
+bool StationJournal::writeComment(const QString& session, int number, const QString& text, QString* error) {
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    if (text.isEmpty()) {
+        q.prepare("DELETE FROM commentaires WHERE session = ? AND numero = ?");
+    } else {
+        q.prepare("INSERT INTO commentaires (session, numero, texte, heure) VALUES (?, ?, ?, ?) "
+                  "ON CONFLICT (session, numero) DO UPDATE SET texte = excluded.texte, heure = excluded.heure");
+    }
+    q.addBindValue(session);
+    q.addBindValue(number);
+    if (!text.isEmpty()) {
+        q.addBindValue(text);
+        q.addBindValue(nowUtc());
+    }
     if (q.exec()) return true;
     *error = describe(path_, q.lastError());
     return false;

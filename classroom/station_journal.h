@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -77,6 +78,13 @@ public:
     bool markSent(const std::vector<JournalEntry>& sent, QString* error);
     // A row the class database refuses for good: kept here, never sent again.
     bool markSetAside(const JournalEntry& refused, QString* error);
+
+    // A session's rows, in the order they were made.
+    std::optional<std::vector<JournalEntry>> session(const QString& session, QString* error);
+    // The trainer's comments on a session's trials, by trial number.
+    std::optional<std::map<int, QString>> comments(const QString& session, QString* error);
+    // Sets a trial's comment; an empty text removes it.
+    bool writeComment(const QString& session, int number, const QString& text, QString* error);
 
     // The class's exercise whose model the station last put in poly/ (0 for none).
     std::optional<int> appliedExercise(QString* error);

@@ -8,6 +8,7 @@
 #include "exercise_panel.h"
 #include "facts.h"
 #include "program_start.h"
+#include "replay_view.h"
 #include "station_journal.h"
 #include "station_settings.h"
 
@@ -82,6 +83,7 @@ ClassPanel::ClassPanel(const QString& conninfo, QWidget* parent) : QWidget(paren
     layout->addWidget(exercises_);
     layout->addWidget(roster, 0, Qt::AlignRight);
     layout->addWidget(view_);
+    connect(view_, &ClassView::replayRequested, this, &ClassPanel::openReplay);
     // On a station, its console's tab says what the station sends and where.
     connect(feed_, &ClassFeed::sendOnly, this, [this, roster, layout, where = server->label()] {
         roster->hide();
@@ -118,9 +120,15 @@ void ClassPanel::editRoster() {
                              QStringLiteral("La liste des postes n'a pas été enregistrée : %1").arg(error));
 }
 
+void ClassPanel::openReplay(const Standing& standing) {
+    ReplayView::open(standing.session, {conninfo_, standing.station, standing.session.front().session}, scenario_,
+                     QDir(facts::kDataFolder).absolutePath(), this);
+}
+
 const QString& ClassPanel::problem() const { return feed_ ? feed_->lastProblem() : problem_; }
 
 void ClassPanel::setScenario(const Scenario& scenario) {
+    scenario_ = scenario;
     if (view_) view_->setScenario(scenario);
     if (exercises_) exercises_->setScenario(scenario);
 }
@@ -162,8 +170,17 @@ int runClassCommand(const ClassCommand& command) {
             return 1;
         }
         bool ok = true;
-        if (!command.reportPdf.isEmpty())
-            ok = writeClassReportPdf(command.reportPdf, panel->feed()->stations(), scenario) && ok;
+        if (!command.reportPdf.isEmpty()) {
+            std::map<TrialKey, QString> comments;
+            QString error;
+            withClassDatabase(command.conninfo, [&](QSqlDatabase& db, QString* e) {
+                const auto read = allClassComments(db, e);
+                if (read) comments = *read;
+                return read.has_value();
+            }, &error);
+            if (!error.isEmpty()) std::fprintf(stderr, "Commentaires non lus : %s\n", qPrintable(error));
+            ok = writeClassReportPdf(command.reportPdf, panel->feed()->stations(), scenario, comments) && ok;
+        }
         if (!command.csv.isEmpty()) ok = writeClassCsv(command.csv, panel->feed()->allRows(), scenario) && ok;
         if (!command.csvFrench.isEmpty())
             ok = writeClassCsv(command.csvFrench, panel->feed()->allRows(), scenario, CsvDialect::French) && ok;

@@ -10,6 +10,7 @@
 class ClassFeed;
 class ClassView;
 class ExercisePanel;
+struct Standing;
 
 class ClassPanel : public QWidget {
     Q_OBJECT
@@ -28,9 +29,12 @@ public:
 private:
     // Asks the trainer for the stations expected and keeps them in the class database.
     void editRoster();
+    // The debrief of the station's latest session, in a window of its own.
+    void openReplay(const Standing& standing);
 
     QString conninfo_;
     QString problem_;
+    Scenario scenario_;
     ClassFeed* feed_ = nullptr;
     ClassView* view_ = nullptr;
     ExercisePanel* exercises_ = nullptr;

@@ -47,6 +47,7 @@ QString summaryPage(const std::vector<Standing>& ranking, std::size_t rows, cons
 QString stationPage(const Standing& st, const ReportStation& page, const Scenario& s, const QString& chart) {
     const std::vector<Trial>& rows = page.rows;
     const std::vector<QString>& statuses = page.statuses;
+    const std::map<TrialKey, QString>& comments = page.comments;
     const QString trainee = escaped(st.trainee.isEmpty() ? "stagiaire non renseigné" : st.trainee);
     QString html = QStringLiteral("<h2 style=\"page-break-before: always\">%1 — %2</h2>").arg(escaped(st.station), trainee);
     html += QStringLiteral("<p><img src=\"%1\" width=\"440\"><br><b>%2 :</b> %3</p>")
@@ -79,6 +80,8 @@ QString stationPage(const Standing& st, const ReportStation& page, const Scenari
         QStringList cells = tableCells(t, s);
         if (!statuses.empty()) cells << statuses[std::size_t(next - rows.begin())];
         html += htmlRow(cells);
+        if (const auto comment = comments.find({t.station, t.session, t.number}); comment != comments.end())
+            html += commentRowHtml(comment->second, int(titles.size()));
     }
     return html + "</table>";
 }
@@ -121,14 +124,15 @@ bool writeClassPdf(const QString& file, const QString& title, const QString& sum
 }
 
 bool writeClassReportPdf(const QString& file, const std::map<QString, std::vector<Trial>>& rowsByStation,
-                         const Scenario& scenario) {
+                         const Scenario& scenario, const std::map<TrialKey, QString>& comments) {
     const std::vector<Standing> ranking = rankClass(rowsByStation, scenario);
     std::size_t rows = 0;
     for (const auto& [station, trials] : rowsByStation) rows += trials.size();
     return writeClassPdf(file, "Rapport de la classe", summaryPage(ranking, rows, scenario), ranking, scenario,
                          [&](const Standing& st) {
                              return ReportStation{rowsByStation.at(st.station), {},
-                                                  QStringLiteral("Dernière session, %1").arg(sessionDates(st.session))};
+                                                  QStringLiteral("Dernière session, %1").arg(sessionDates(st.session)),
+                                                  comments};
                          });
 }
 

@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSet>
 #include <QTimer>
@@ -78,9 +79,14 @@ StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     names->setSpacing(0);
     names->addWidget(name_);
     names->addWidget(trainee_);
+    auto* replay = new QPushButton(QStringLiteral("Rejouer"));
+    replay->setToolTip(QStringLiteral("Rejoue la dernière session de ce poste, essai par essai, pour le débriefing."));
+    connect(replay, &QPushButton::clicked, this, [this] { emit replayRequested(key_); });
+    replay_ = replay;
     auto* top = new QHBoxLayout;
     top->addWidget(rank_);
     top->addLayout(names, 1);
+    top->addWidget(replay, 0, Qt::AlignTop);
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(3);
     layout->setContentsMargins(8, 8, 8, 8);
@@ -96,6 +102,7 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
     if (!s.installation.isEmpty()) trainee += QStringLiteral(" · PC %1").arg(s.installation.left(8));
     trainee_->setText(trainee);
     rank_->setText(s.latest ? QString::number(rank) : QStringLiteral("–"));
+    replay_->setVisible(!s.session.empty());
 
     QColor colour = kNoTrial;
     QString verdict, figures;
@@ -341,6 +348,10 @@ void ClassView::refresh() {
         if (!tile) {
             tile = new StationTile(gridHolder_);
             connect(tile, &StationTile::clicked, this, &ClassView::openStation);
+            connect(tile, &StationTile::replayRequested, this, [this](const QString& key) {
+                for (const Standing& standing : ranking_)
+                    if (standing.key() == key) emit replayRequested(standing);
+            });
         }
         kept[s.key()] = tile;
         tile->show(s, int(i) + 1, contactOf(s, feed_->contacts()), feed_->rowsLeftOut(s.station), exercise);

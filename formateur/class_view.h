@@ -38,6 +38,7 @@ public:
 
 signals:
     void clicked(const QString& key);
+    void replayRequested(const QString& key);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -46,6 +47,7 @@ private:
     QString key_;
     QLabel *rank_, *name_, *trainee_, *figures_, *totals_, *best_, *flags_, *presence_, *verdict_;
     QCustomPlot* chart_;
+    QWidget* replay_;
 };
 
 class ClassView : public QWidget {
@@ -61,6 +63,10 @@ public:
     std::vector<StationTile*> tiles() const;
     // The session of a station (its standing's key) in its own window; it follows new rows.
     SessionView* openStation(const QString& key);
+
+signals:
+    // The trainer asks for the debrief of a station's latest session.
+    void replayRequested(const Standing& standing);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -3,7 +3,9 @@
 #include "class_tab.h"
 #include "errors.h"
 #include "facts.h"
+#include "replay_view.h"
 #include "report.h"
+#include "trial_comments.h"
 
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -20,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <cstdio>
 
 
 ConsoleWindow::ConsoleWindow(QWidget* parent)
@@ -116,8 +120,16 @@ QWidget* ConsoleWindow::createScenarioBox() {
                                                     "PDF (*.pdf)");
         if (!file.isEmpty() && !exportReport(file)) showProblem("Impossible d'écrire " + file + ".");
     });
+    auto* replay = new QPushButton("Rejouer la session…");
+    replay->setToolTip("Débriefing : la session essai par essai, avec ses commentaires.");
+    connect(replay, &QPushButton::clicked, this, [this] {
+        const std::vector<Trial>& trials = session_->trials();
+        if (trials.empty()) return showProblem("Aucun essai à rejouer dans cette session.");
+        ReplayView::open(trials, {{}, trials.front().station, trials.front().session}, scenario_, dataFolder_, this);
+    });
     row->addWidget(csv);
     row->addWidget(pdf);
+    row->addWidget(replay);
     return box;
 }
 
@@ -215,7 +227,13 @@ void ConsoleWindow::showProblem(const QString& message) { statusBar()->showMessa
 
 bool ConsoleWindow::exportReport(const QString& pdfFile) {
     SessionReport report{session_->trials(), scenario_, scoreText(), solvability_,
-                         session_->chartImage(340, 230, 4.0)};  // its size on the page, in points
+                         session_->chartImage(340, 230, 4.0), {}};  // its size on the page, in points
+    if (!report.trials.empty()) {
+        QString unread;
+        report.comments = TrialComments(dataFolder_).load(
+            {{}, report.trials.front().station, report.trials.front().session}, &unread);
+        if (!unread.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(unread));
+    }
     // Laid out in a private folder first, then written whole like every export;
     // the PDF writer does not tell a failed write: an empty draft is one.
     QTemporaryDir laidOut;

@@ -112,11 +112,12 @@ int fail(const QString& message) {
 }  // namespace
 
 bool writeExerciseReportPdf(const QString& file, const ClassExercise& e,
-                            const std::map<QString, std::vector<Trial>>& rowsByStation) {
+                            const std::map<QString, std::vector<Trial>>& rowsByStation,
+                            const std::map<TrialKey, QString>& comments) {
     const std::vector<Standing> ranking = rankClass(rowsByStation, scenarioOf(e), {}, &e);
     return writeClassPdf(file, QStringLiteral("Rapport de l'exercice n° %1").arg(e.number), summaryPage(e, ranking),
                          ranking, scenarioOf(e), [&](const Standing& st) {
-                             ReportStation page{{}, {}, QStringLiteral("Essais comptés dans l'exercice")};
+                             ReportStation page{{}, {}, QStringLiteral("Essais comptés dans l'exercice"), comments};
                              for (const JudgedRow& j : judgeExerciseRows(rowsOf(st, rowsByStation), e)) {
                                  page.rows.push_back(j.status == RowStatus::Counts ? j.counted : j.row);
                                  page.statuses.push_back(statusText(j.status));
@@ -151,15 +152,21 @@ int runExerciseReportCommand(const ExerciseReportCommand& c) {
         return fail(QStringLiteral("--classe --exercice N demande --report, --csv ou --csv-fr."));
     std::optional<ClassExercise> exercise;
     std::map<QString, std::vector<Trial>> rows;
+    std::map<TrialKey, QString> comments;
     const bool read = withClassDatabase(
         c.conninfo,
         [&](QSqlDatabase& db, QString* failure) {
-            return (exercise = readExercise(db, *number, failure)) && readExerciseRows(db, *number, &rows, failure);
+            if (!(exercise = readExercise(db, *number, failure)) || !readExerciseRows(db, *number, &rows, failure))
+                return false;
+            // An older class database has no comments: the report goes without them.
+            QString noComments;
+            comments = allClassComments(db, &noComments).value_or(std::map<TrialKey, QString>{});
+            return true;
         },
         &error);
     if (!read) return fail(QStringLiteral("Rapport de l'exercice impossible : %1").arg(error));
     bool ok = true;
-    if (!c.reportPdf.isEmpty()) ok = writeExerciseReportPdf(c.reportPdf, *exercise, rows) && ok;
+    if (!c.reportPdf.isEmpty()) ok = writeExerciseReportPdf(c.reportPdf, *exercise, rows, comments) && ok;
     if (!c.csv.isEmpty()) ok = writeExerciseCsv(c.csv, *exercise, rows) && ok;
     if (!c.csvFrench.isEmpty()) ok = writeExerciseCsv(c.csvFrench, *exercise, rows, CsvDialect::French) && ok;
     return ok ? 0 : fail(QStringLiteral("Écriture impossible."));

@@ -5,6 +5,7 @@
 // « modèle modifié »).
 #pragma once
 
+#include "class_database.h"
 #include "class_exercise.h"
 #include "journal.h"
 #include "report.h"
@@ -12,9 +13,11 @@
 #include <map>
 #include <vector>
 
-// rowsByStation: the rows of the sessions in which the exercise's rows were made.
+// rowsByStation: the rows of the sessions in which the exercise's rows were
+// made; comments: the trainer's, by station, session and trial number.
 bool writeExerciseReportPdf(const QString& file, const ClassExercise& exercise,
-                            const std::map<QString, std::vector<Trial>>& rowsByStation);
+                            const std::map<QString, std::vector<Trial>>& rowsByStation,
+                            const std::map<TrialKey, QString>& comments = {});
 bool writeExerciseCsv(const QString& file, const ClassExercise& exercise,
                       const std::map<QString, std::vector<Trial>>& rowsByStation,
                       CsvDialect dialect = CsvDialect::Standard);

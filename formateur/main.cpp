@@ -9,11 +9,14 @@
 #include "facts.h"
 #include "host.h"
 #include "program_start.h"
+#include "replay_view.h"
+#include "trial_comments.h"
 #include "working_folder_lock.h"
 
 #include <QDir>
 #include <QMessageBox>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -52,6 +55,15 @@ ProgramStart describeCommandLine() {
             ProgramOption({"demarrer"}, "Démarre pour toute la classe l'exercice de --exercice, avec le modèle de "
                                         "ce dossier, affiche son numéro et quitte.").batch(),
             ProgramOption({"arreter"}, "Arrête l'exercice N de la classe et quitte.", "N").batch(),
+            // The debrief.
+            {{"rejouer"}, "Rejoue la session SESSION essai par essai ; avec --json ou --pdf, l'exporte.", "SESSION"},
+            ProgramOption({"json"}, "Avec --rejouer : affiche les essais en JSON et quitte.").batch(),
+            ProgramOption({"pdf"}, "Avec --rejouer : écrit la fiche de débriefing en PDF et quitte.", "FICHIER.pdf")
+                .batch().path(),
+            {{"essai"}, "Avec --rejouer : l'essai montré à l'ouverture (son numéro).", "NUMERO"},
+            ProgramOption({"commenter"}, "Donne à l'essai NUMERO de la session SESSION le commentaire « texte » (vide : "
+                                         "l'efface) et quitte.", "SESSION")
+                .batch().followedBy({"NUMERO", "texte"}),
         });
 }
 
@@ -118,6 +130,52 @@ int saveConsoleSnapshot(ConsoleWindow& window, const ProgramStart& start) {
     });
 }
 
+// The session named on the command line, with where it and its comments are kept.
+std::optional<std::vector<Trial>> sessionNamed(const ProgramStart& start, const QString& session, SessionPlace* place) {
+    QString problem;
+    auto trials = findSession(QDir(facts::kDataFolder).absolutePath(), session, classServer(start), place, &problem);
+    if (!trials) std::fprintf(stderr, "%s\n", qPrintable(problem));
+    return trials;
+}
+
+int runCommentCommand(const ProgramStart& start) {
+    SessionPlace place;
+    if (!sessionNamed(start, start.value("commenter"), &place)) return 1;
+    bool isNumber = false;
+    const int number = start.operands().value(0).toInt(&isNumber);
+    if (!isNumber) return answer(QStringLiteral("Numéro d'essai invalide : %1.").arg(start.operands().value(0)), false);
+    QString problem;
+    const bool kept = TrialComments(QDir(facts::kDataFolder).absolutePath()).save(place, number, start.operands().value(1), &problem);
+    if (!problem.isEmpty() || !kept) return answer(problem, kept);
+    return 0;
+}
+
+int runReplay(const ProgramStart& start) {
+    SessionPlace place;
+    auto trials = sessionNamed(start, start.value("rejouer"), &place);
+    if (!trials) return 1;
+    Scenario scenario;
+    const QString message = loadScenario(QDir(facts::kDataFolder).filePath(kScenarioFile), scenario);
+    if (!message.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(message));
+    ReplayView view(std::move(*trials), place, scenario, QDir(facts::kDataFolder).absolutePath());
+    if (start.isSet("json")) {
+        std::printf("%s", replayJson(view.steps()).constData());
+        return 0;
+    }
+    if (start.isSet("pdf")) return view.exportSheet(start.value("pdf")) ? 0 : answer("Écriture impossible.", false);
+    if (start.isSet("essai")) {
+        const auto& steps = view.steps();
+        const auto at = std::find_if(steps.begin(), steps.end(),
+                                     [&](const ReplayStep& s) { return s.trial.number == start.value("essai").toInt(); });
+        if (at == steps.end()) return answer(QStringLiteral("Essai %1 absent de la session.").arg(start.value("essai")), false);
+        view.showStep(int(at - steps.begin()));
+    }
+    view.resize(ConsoleWindow::kPreferredSize);
+    if (start.isSet("snapshot")) return saveWindowSnapshot(view, start.value("snapshot"));
+    view.show();
+    return QApplication::exec();
+}
+
 int runConsole(const ProgramStart& start) {
     ConsoleWindow window;
     if (start.isSet("report") || start.isSet("csv") || start.isSet("csv-fr")) return exportSession(window, start);
@@ -157,5 +215,7 @@ int main(int argc, char* argv[]) {
         return runClassCommand({classServer(start), start.value("report"), start.value("csv"),
                                 start.value("csv-fr"), start.value("snapshot")});
     if (start.isSet("optimum")) return printOptimum();
+    if (start.isSet("commenter")) return runCommentCommand(start);
+    if (start.isSet("rejouer")) return runReplay(start);
     return runConsole(start);
 }

@@ -64,6 +64,13 @@ bool saveWhole(const QString& file, const QByteArray& text) {
     return written.ok();
 }
 
+QString commentRowHtml(const QString& comment, int columns) {
+    // Typed by the trainer: shown as typed, its lines kept, never as markup.
+    return QStringLiteral("<tr><td colspan=\"%1\" class=\"comment\"><i>Commentaire du formateur : %2</i></td></tr>")
+        .arg(columns)
+        .arg(comment.toHtmlEscaped().replace('\n', "<br>"));
+}
+
 QStringList tableTitles() {
     return {"Heure", "N°", "A (°)", "R (mm)", "L (mm)", "C (mm)", "F (bars)", "A1 (°)", "A2 (°)",
             "H (mm)", "Écart A1", "Écart A2", "Écart H", "Outillage (€)", "Réglage (€)", "Total (€)",
@@ -119,6 +126,8 @@ QString reportHtml(const SessionReport& r) {
                     unbreakable(cells[c]).toHtmlEscaped() + "</td>";
         }
         html += "</tr>";
+        if (const auto comment = r.comments.find(trial.number); comment != r.comments.end())
+            html += commentRowHtml(comment->second, int(cells.size()));
     }
     return html + "</table>";
 }
@@ -138,7 +147,7 @@ bool writeReportPdf(const QString& file, const SessionReport& r) {
 
     QTextDocument doc;
     doc.setDefaultFont(QFont("DejaVu Sans", 8));
-    doc.setDefaultStyleSheet(".cell { font-size: 6pt; white-space: nowrap; }");
+    doc.setDefaultStyleSheet(".cell { font-size: 6pt; white-space: nowrap; } .comment { font-size: 7pt; }");
     doc.addResource(QTextDocument::ImageResource, QUrl("chart"), r.chart);
     doc.setPageSize(body);
     doc.setHtml(reportHtml(r));

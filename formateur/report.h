@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QString>
 
+#include <map>
 #include <vector>
 
 class QPdfWriter;
@@ -17,6 +18,7 @@ struct SessionReport {
     Scenario scenario;
     QString score, solvability;
     QImage chart;  // its size without the device pixel ratio is its size on the page, in points
+    std::map<int, QString> comments;  // the trainer's, by trial number
 };
 
 bool writeReportPdf(const QString& file, const SessionReport& report);
@@ -46,6 +48,9 @@ void setReportPage(QPdfWriter& writer, const QString& title);
 // a file: never through another user's link. Why it failed goes to standard
 // error, in French.
 bool saveWhole(const QString& file, const QByteArray& text);
+
+// The trainer's comment on a trial, as a row of a report's table under the trial's, across its columns.
+QString commentRowHtml(const QString& comment, int columns);
 
 // Column titles and cell texts shared by the window's table and the report.
 QStringList tableTitles();

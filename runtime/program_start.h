@@ -32,10 +32,17 @@ struct ProgramOption {
         o.isPath = true;
         return o;
     }
+    // Takes these arguments after its value, in this order: --commenter SESSION NUMERO "texte".
+    ProgramOption followedBy(QStringList names) const {
+        ProgramOption o = *this;
+        o.operands = std::move(names);
+        return o;
+    }
 
     QStringList names;
     QString description, valueName, defaultValue;
     bool isBatch = false, isPath = false;
+    QStringList operands;
 };
 
 // A picture of the window, then the end.
@@ -58,9 +65,13 @@ public:
     QString value(const QString& name) const;
     // Whether the run shows no window.
     bool batch() const;
+    // The arguments that follow an option declared followedBy, in order.
+    QStringList operands() const { return parser_.positionalArguments(); }
 
 private:
     const ProgramOption& declared(const QString& name) const;
+    // Why the arguments left over are not those the options set take; empty when they are.
+    QString operandsProblem() const;
 
     std::string program_;
     std::vector<ProgramOption> options_;

@@ -46,15 +46,14 @@ ProgramStart::ProgramStart(std::string program, const QString& description, std:
 std::optional<int> ProgramStart::start(int& argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    const bool understood = parser_.parse(arguments) && parser_.positionalArguments().isEmpty();
+    const bool understood = parser_.parse(arguments) && operandsProblem().isEmpty();
     application_ = mclStartApplication(argc, argv, !understood || batch());
 
     const QString command = QString::fromStdString(mclCommandName(program_));
     // Again, now that Qt's messages are in French.
-    if (!parser_.parse(QCoreApplication::arguments()) || !parser_.positionalArguments().isEmpty()) {
-        const QString why = !parser_.errorText().isEmpty()
-                                ? parser_.errorText()
-                                : QStringLiteral("argument « %1 » non reconnu.").arg(parser_.positionalArguments()[0]);
+    const bool parsed = parser_.parse(QCoreApplication::arguments());
+    if (!parsed || !operandsProblem().isEmpty()) {
+        const QString why = !parsed ? parser_.errorText() : operandsProblem();
         std::fprintf(stderr, "%s : %s\n« %s --help » décrit ses options.\n", qPrintable(command), qPrintable(why),
                      qPrintable(command));
         return 2;
@@ -72,6 +71,20 @@ std::optional<int> ProgramStart::start(int& argc, char** argv) {
 const ProgramOption& ProgramStart::declared(const QString& name) const {
     return *std::find_if(options_.begin(), options_.end(),
                          [&](const ProgramOption& o) { return o.names.contains(name); });
+}
+
+QString ProgramStart::operandsProblem() const {
+    const QStringList given = parser_.positionalArguments();
+    QStringList expected;
+    QString taker;
+    for (const ProgramOption& o : options_)
+        if (!o.operands.isEmpty() && parser_.isSet(o.names.constFirst())) {
+            expected << o.operands;
+            taker = o.names.constFirst();
+        }
+    if (given.size() == expected.size()) return {};
+    if (expected.isEmpty()) return QStringLiteral("argument « %1 » non reconnu.").arg(given[0]);
+    return QStringLiteral("--%1 %2 %3 attendu.").arg(taker, declared(taker).valueName, expected.join(' '));
 }
 
 bool ProgramStart::isSet(const QString& name) const { return parser_.isSet(name); }
