@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int kColumns = 2, kRows = 4;  // trials a page: large enough to read, few pages
+constexpr int kColumns = 2, kRows = 3;  // trials a page: large enough to read, few pages
 constexpr double kHeader = 62, kFooter = 14, kGap = 8;
 constexpr int kResolution = 200;
 
@@ -111,9 +111,10 @@ void drawStep(QPainter& p, const QRectF& cell, const ReplayStep& s, const Scenar
     paragraph("Changements : " + (moved.isEmpty() ? QStringLiteral("aucun") : moved.join(" · ")) + ". Facturé : " +
                   s.chargeText() + ".",
               plain);
+    // The trainer's word first: what does not fit is cut from the end.
+    paragraph(s.comment.isEmpty() ? QString() : "Formateur : « " + s.comment + " »", italic);
     paragraph(s.notes.join(" "), bold);
     paragraph(s.pisteText(), plain);
-    paragraph(s.comment.isEmpty() ? QString() : "Formateur : « " + s.comment + " »", italic);
 }
 
 }  // namespace

@@ -10,12 +10,12 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -53,6 +53,7 @@ ReplayTimeline::ReplayTimeline(QWidget* parent) : QWidget(parent) {
     setMinimumHeight(46);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 void ReplayTimeline::setSteps(const std::vector<ReplayStep>* steps) {
@@ -169,6 +170,8 @@ ReplayView::ReplayView(std::vector<Trial> session, SessionPlace place, const Sce
     : QWidget(parent), place_(std::move(place)), scenario_(scenario), comments_(dataFolder) {
     setWindowTitle(QStringLiteral("Débriefing — %1").arg(stationAndTrainee(session)));
     setLocale(QLocale(QLocale::French));
+    // The keys step through the trials wherever the trainer clicked, but in the comment.
+    setFocusPolicy(Qt::StrongFocus);
     QString problem;
     const std::map<int, QString> comments = comments_.load(place_, &problem);
     TrialModels models(facts::kCoefficientFolder);
@@ -190,13 +193,7 @@ ReplayView::ReplayView(std::vector<Trial> session, SessionPlace place, const Sce
     connect(timeline_, &ReplayTimeline::chosen, this, &ReplayView::showStep);
     gauges_ = new SettingGauges;
 
-    chart_ = new QCustomPlot;
-    chart_->setMinimumSize(300, 220);
-    connect(chart_, &QCustomPlot::afterLayout, this, [this] { keepEqualScale(chart_); });
-    chart_->xAxis->setLabel("x (mm)");
-    chart_->yAxis->setLabel("y (mm)");
-    chart_->legend->setVisible(true);
-    chart_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+    chart_ = newProfileChart();
     auto* target = new QCPCurve(chart_->xAxis, chart_->yAxis);
     setProfile(target, profilePoints(kTargetA1, kTargetA2, kTargetH));
     target->setPen(QPen(Qt::red, 2, Qt::DotLine));
@@ -244,11 +241,6 @@ ReplayView::ReplayView(std::vector<Trial> session, SessionPlace place, const Sce
     layout->addWidget(message_);
     showMessage(problem);
 
-    for (const auto& [key, move] : std::initializer_list<std::pair<QKeySequence, int>>{
-             {Qt::Key_Left, -1}, {Qt::Key_Right, 1}, {Qt::Key_Home, -1'000'000}, {Qt::Key_End, 1'000'000}}) {
-        auto* shortcut = new QShortcut(key, this);
-        connect(shortcut, &QShortcut::activated, this, [this, move = move] { showStep(current_ + move); });
-    }
     connect(&player_, &QTimer::timeout, this, [this] {
         if (current_ + 1 >= int(steps_.size())) return setPlaying(false);
         showStep(current_ + 1);
@@ -264,6 +256,13 @@ ReplayView* ReplayView::open(std::vector<Trial> session, SessionPlace place, con
     view->resize(QSize(1280, 800).boundedTo(view->screen()->availableGeometry().size()));
     view->show();
     return view;
+}
+
+void ReplayView::keyPressEvent(QKeyEvent* event) {
+    const std::map<int, int> moves{{Qt::Key_Left, -1}, {Qt::Key_Right, 1}, {Qt::Key_Home, -1'000'000}, {Qt::Key_End, 1'000'000}};
+    const auto move = moves.find(event->key());
+    if (move == moves.end()) return QWidget::keyPressEvent(event);
+    showStep(current_ + move->second);
 }
 
 QWidget* ReplayView::createControls() {

@@ -78,6 +78,10 @@ public:
     bool exportSheet(const QString& pdfFile);
     void setPlaying(bool playing);
 
+protected:
+    // ←/→ and Début/Fin, unless the comment being typed takes them.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QWidget* createControls();
     void showMessage(const QString& message);

@@ -43,6 +43,19 @@ void keepEqualScale(QCustomPlot* chart) {
     chart->axisRect()->update(QCPLayoutElement::upPreparation);  // ticks for the new ranges
 }
 
+QCustomPlot* newProfileChart() {
+    auto* chart = new QCustomPlot;
+    chart->setMinimumSize(300, 200);
+    // One millimetre is as long across as up, whatever the chart's shape, so
+    // that an angle on screen is the angle of the part.
+    QObject::connect(chart, &QCustomPlot::afterLayout, chart, [chart] { keepEqualScale(chart); });
+    chart->xAxis->setLabel("x (mm)");
+    chart->yAxis->setLabel("y (mm)");
+    chart->legend->setVisible(true);
+    chart->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+    return chart;
+}
+
 SessionView::SessionView(QWidget* parent) : QWidget(parent) {
     score_ = new QLabel;
     score_->setWordWrap(true);
@@ -61,15 +74,7 @@ SessionView::SessionView(QWidget* parent) : QWidget(parent) {
     table_->setFont(compact);
     connect(table_, &QTableWidget::itemSelectionChanged, this, &SessionView::redrawProfiles);
 
-    chart_ = new QCustomPlot;
-    chart_->setMinimumSize(300, 200);
-    // One millimetre is as long across as up, whatever the chart's shape, so
-    // that an angle on screen is the angle of the part.
-    connect(chart_, &QCustomPlot::afterLayout, this, [this] { keepEqualScale(chart_); });
-    chart_->xAxis->setLabel("x (mm)");
-    chart_->yAxis->setLabel("y (mm)");
-    chart_->legend->setVisible(true);
-    chart_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+    chart_ = newProfileChart();
 
     auto* splitter = new QSplitter;
     splitter->addWidget(table_);

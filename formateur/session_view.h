@@ -20,6 +20,8 @@ class QTableWidget;
 
 // Keeps one millimetre the same length on both axes of a profile chart.
 void keepEqualScale(QCustomPlot* chart);
+// A chart of profiles in mm, at equal scale, with its legend at the top left.
+QCustomPlot* newProfileChart();
 // Draws a profile's points, in their order, as the curve.
 void setProfile(QCPCurve* curve, const QVector<QPointF>& points);
 

@@ -187,6 +187,41 @@ TEST_F(ClassDatabase, InitIsIdempotentRefusesANewerSchemaAndGivesEachRoleItsRigh
     QSqlDatabase::removeDatabase("poste");
 }
 
+// A class database of version 3 keeps its rows through the upgrade and gains
+// the trainer's comments, which the trainer's role alone reads and writes.
+TEST_F(ClassDatabase, AVersion3DatabaseGainsCommentsForTheTrainerOnly) {
+    server->psql("CREATE DATABASE v3");
+    const std::string v3 = server->conninfo("v3");
+    ASSERT_EQ(initClasse(v3).status, 0);
+    server->psql("DROP TABLE commentaires; UPDATE version_schema SET version = 3;"
+                 "INSERT INTO essais (poste, session, numero, heure, a, r, l, c, f, a1, a2, h, cout_outillage, "
+                 "cout_reglage, nb_essais, facture) VALUES ('P1', 's', 1, 'h', 8, 8, 61, 34, 60, 135, 135, 30, 0, 0, 1, 1)",
+                 "v3");
+    InitRun upgrade = initClasse(v3);
+    EXPECT_EQ(upgrade.status, 0) << upgrade.err.toStdString();
+    EXPECT_TRUE(upgrade.out.contains("est prête (version 4)")) << upgrade.out.toStdString();
+    EXPECT_EQ(server->psql("SELECT poste || '/' || numero FROM essais", "v3"), "P1/1\n");
+    server->psql("GRANT CONNECT ON DATABASE v3 TO station, prof");
+    {
+        QString error;
+        auto where = ClassServer::parse(QString::fromStdString(server->conninfo("v3", "prof")), &error);
+        QSqlDatabase prof = where->addConnection("prof-v3");
+        ASSERT_TRUE(openClassDatabase(prof, *where, &error)) << error.toStdString();
+        ASSERT_TRUE(writeClassComment(prof, "P1", "s", 1, "Bien : <i>A</i>", &error)) << error.toStdString();
+        ASSERT_TRUE(writeClassComment(prof, "P1", "s", 1, "Mieux", &error)) << error.toStdString();
+        EXPECT_EQ(classComments(prof, "P1", "s", &error), (std::map<int, QString>{{1, "Mieux"}}));
+        where = ClassServer::parse(QString::fromStdString(server->conninfo("v3", "station")), &error);
+        QSqlDatabase poste = where->addConnection("poste-v3");
+        ASSERT_TRUE(openClassDatabase(poste, *where, &error)) << error.toStdString();
+        EXPECT_FALSE(classComments(poste, "P1", "s", &error));
+        EXPECT_FALSE(writeClassComment(poste, "P1", "s", 2, "x", &error));
+        EXPECT_TRUE(writeClassComment(prof, "P1", "s", 1, "", &error));
+        EXPECT_EQ(server->psql("SELECT count(*) FROM commentaires", "v3"), "0\n");
+    }
+    QSqlDatabase::removeDatabase("prof-v3");
+    QSqlDatabase::removeDatabase("poste-v3");
+}
+
 // The trainer starts an exercise for the class from its file, with the model
 // of the console's folder byte for byte; starting another ends the running
 // one; it stops by its number; a file the class could not take starts nothing.
