@@ -4,6 +4,7 @@
 #include "coefficient_file_writer.h"
 #include "console_window.h"
 #include "journal_follower.h"
+#include "replay_view.h"
 #include "report.h"
 #include "session_view.h"
 #include "solvability.h"
@@ -113,9 +114,9 @@ void BM_JournalAt50TrialsPerSecond(benchmark::State& state) {
 }
 BENCHMARK(BM_JournalAt50TrialsPerSecond)->Arg(0)->Arg(1)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
-// The PDF of a session of 1,000 trials, with the console's chart of it.
-void BM_SessionReport(benchmark::State& state) {
-    SessionReport report;
+// A session of 1,000 trials, each moving the settings a little.
+std::vector<Trial> longSession() {
+    std::vector<Trial> trials;
     const QDateTime start(QDate(2024, 3, 5), QTime(9, 0));
     for (int n = 1; n <= 1000; ++n) {
         Trial t;
@@ -124,12 +125,20 @@ void BM_SessionReport(benchmark::State& state) {
         t.session = "bench";
         t.number = t.count = n;
         t.time = start.addSecs(20 * n);
-        t.setting = {8, 8, 61, 34, 60};
+        t.setting = {8.0 + n % 5, 8, 61.0 + n % 3, 34, 60.0 - n % 7};
         t.A1 = 132.806 + 0.002 * (n % 1000), t.A2 = 128.8776 + 0.005 * (n % 700), t.H = 32.8986 - 0.001 * (n % 900);
         t.tooling = 2500.0 * n, t.adjustment = 350.0 * n;
         t.charged = true;
-        report.trials.push_back(t);
+        t.fingerprint = "intégrés";
+        trials.push_back(t);
     }
+    return trials;
+}
+
+// The PDF of a session of 1,000 trials, with the console's chart of it.
+void BM_SessionReport(benchmark::State& state) {
+    SessionReport report;
+    report.trials = longSession();
     SessionView view;
     view.showTrials(report.trials);
     report.chart = view.chartImage(340, 230, 4.0);
@@ -138,6 +147,24 @@ void BM_SessionReport(benchmark::State& state) {
         if (!writeReportPdf(dir.filePath("rapport.pdf"), report)) state.SkipWithError("rapport non écrit");
 }
 BENCHMARK(BM_SessionReport)->Unit(benchmark::kMillisecond);
+
+// One step of the debrief through a session of 1,000 trials, from the key to
+// the repainted window: its texts, gauges, timeline and chart.
+void BM_ReplayStep(benchmark::State& state) {
+    Folder folder(false);
+    ReplayView view(longSession(), {{}, "Poste 3", "bench"}, Scenario{}, QDir("data").absolutePath());
+    view.resize(1280, 800);
+    view.show();
+    QCoreApplication::processEvents();
+    int step = 0;
+    for (auto _ : state) {
+        step = (step + 1) % 1000;
+        QTest::keyClick(&view, step == 0 ? Qt::Key_Home : Qt::Key_Right);
+        QCoreApplication::processEvents();
+        if (view.current() != step) state.SkipWithError("l'essai n'a pas changé");
+    }
+}
+BENCHMARK(BM_ReplayStep)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

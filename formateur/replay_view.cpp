@@ -206,30 +206,30 @@ ReplayView::ReplayView(std::vector<Trial> session, SessionPlace place, const Sce
     latest_->setName("Cet essai");
 
     comment_ = new QPlainTextEdit;
-    comment_->setPlaceholderText("Commentaire du formateur sur cet essai…");
-    comment_->setMaximumHeight(90);
+    comment_->setPlaceholderText("Ce que le stagiaire retient de cet essai…");
+    commentTitle_ = plainLabel(1.0, true);
     auto* saveComment = new QPushButton("Enregistrer le commentaire");
     connect(saveComment, &QPushButton::clicked, this, [this] { this->saveComment(); });
 
     auto* left = new QVBoxLayout;
+    left->setContentsMargins(0, 0, 0, 0);
     left->addWidget(gauges_);
     left->addWidget(changes_);
     left->addWidget(charge_);
     left->addWidget(predictions_);
     left->addWidget(piste_);
     left->addWidget(notes_);
-    left->addStretch(1);
+    left->addSpacing(6);
+    left->addWidget(commentTitle_);
+    left->addWidget(comment_, 1);
+    left->addWidget(saveComment, 0, Qt::AlignRight);
     auto* leftHolder = new QWidget;
     leftHolder->setLayout(left);
     auto* splitter = new QSplitter;
     splitter->addWidget(leftHolder);
     splitter->addWidget(chart_);
-    splitter->setSizes({640, 560});
+    splitter->setSizes({660, 540});
     splitter->setChildrenCollapsible(false);
-
-    auto* commentRow = new QHBoxLayout;
-    commentRow->addWidget(comment_, 1);
-    commentRow->addWidget(saveComment, 0, Qt::AlignTop);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(header_);
@@ -237,7 +237,6 @@ ReplayView::ReplayView(std::vector<Trial> session, SessionPlace place, const Sce
     layout->addWidget(createControls());
     layout->addWidget(title_);
     layout->addWidget(splitter, 1);
-    layout->addLayout(commentRow);
     layout->addWidget(message_);
     showMessage(problem);
 
@@ -350,6 +349,7 @@ void ReplayView::showStep(int index) {
     else
         previous_->data()->clear();
     chart_->replot(QCustomPlot::rpQueuedReplot);
+    commentTitle_->setText(QStringLiteral("Commentaire du formateur sur l'essai n° %1 :").arg(t.number));
     comment_->setPlainText(s.comment);
     comment_->document()->setModified(false);
 }

@@ -94,7 +94,7 @@ private:
 
     ReplayTimeline* timeline_;
     SettingGauges* gauges_;
-    QLabel *header_, *title_, *changes_, *charge_, *predictions_, *piste_, *notes_, *message_;
+    QLabel *header_, *title_, *changes_, *charge_, *predictions_, *piste_, *notes_, *commentTitle_, *message_;
     QCustomPlot* chart_;
     QCPCurve *previous_, *latest_;
     QPlainTextEdit* comment_;
