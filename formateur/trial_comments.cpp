@@ -40,8 +40,10 @@ std::optional<std::vector<Trial>> findSession(const QString& dataFolder, const Q
     if (!conninfo.isEmpty() &&
         withClassDatabase(conninfo, [&](QSqlDatabase& db, QString* e) {
             const auto rows = classSession(db, session, e);
+            // One station's: a session is named once, but a cloned PC may have sent the same.
             if (rows)
-                for (const JournalRow& r : *rows) trials.push_back(trialFrom(r));
+                for (const JournalRow& r : *rows)
+                    if (r.station == rows->front().station) trials.push_back(trialFrom(r));
             return rows.has_value();
         }, &error) && !trials.empty()) {
         *place = {conninfo, trials.front().station, session};

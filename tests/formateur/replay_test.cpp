@@ -3,6 +3,9 @@
 // trainer's comments go to the journal or the class database (waiting while
 // it is down) and come back in the replay, its JSON and every PDF.
 #include "class_database.h"
+#include "class_feed.h"
+#include "class_panel.h"
+#include "class_view.h"
 #include "coefficient_file.h"
 #include "coefficient_history.h"
 #include "postgres_server.h"
@@ -18,6 +21,7 @@
 #include <QJsonObject>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -270,6 +274,18 @@ TEST_F(Replay, CommentsGoToTheClassDatabaseAndWaitWhileItIsDown) {
     problem.clear();
     EXPECT_EQ(comments.load(place, &problem), (std::map<int, QString>{{5, "Course : bien"}, {6, "Force : à revoir"}}))
         << problem.toStdString();
+
+    // « Rejouer » on the station's tile opens its session with the server's comments.
+    ClassPanel panel(conninfo);
+    ASSERT_TRUE(panel.feed()->waitForFirstRead()) << panel.problem().toStdString();
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel.view()->tiles().size() == 1; }));
+    for (QPushButton* b : panel.view()->tiles()[0]->findChildren<QPushButton*>())
+        if (b->text() == "Rejouer") b->click();
+    auto* replay = panel.findChild<ReplayView*>();
+    ASSERT_NE(replay, nullptr);
+    EXPECT_EQ(replay->steps().size(), rows.size());
+    EXPECT_EQ(replay->steps()[5].comment, "Force : à revoir");
 
     ConsoleRun report = console({"--classe", "--serveur", conninfo, "--report", "classe.pdf"});
     ASSERT_EQ(report.status, 0) << report.err.toStdString();
