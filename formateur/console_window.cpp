@@ -57,6 +57,7 @@ ConsoleWindow::ConsoleWindow(QWidget* parent)
         if (!running) showSolution_->setChecked(false);
         showSolution();
     });
+    tabs_->setCornerWidget(createReplayButton());
     setCentralWidget(tabs_);
     // Classroom projectors are often 1024 × 768: never open larger than the screen.
     const QSize frame(16, 48);  // title bar and borders, which the window manager adds
@@ -120,17 +121,22 @@ QWidget* ConsoleWindow::createScenarioBox() {
                                                     "PDF (*.pdf)");
         if (!file.isEmpty() && !exportReport(file)) showProblem("Impossible d'écrire " + file + ".");
     });
+    row->addWidget(csv);
+    row->addWidget(pdf);
+    return box;
+}
+
+// Beside the tabs, where it takes none of the scenario's width on a small screen.
+QWidget* ConsoleWindow::createReplayButton() {
     auto* replay = new QPushButton("Rejouer la session…");
     replay->setToolTip("Débriefing : la session essai par essai, avec ses commentaires.");
+    connect(tabs_, &QTabWidget::currentChanged, replay, [replay](int tab) { replay->setVisible(tab == 0); });
     connect(replay, &QPushButton::clicked, this, [this] {
         const std::vector<Trial>& trials = session_->trials();
         if (trials.empty()) return showProblem("Aucun essai à rejouer dans cette session.");
         ReplayView::open(trials, {{}, trials.front().station, trials.front().session}, scenario_, dataFolder_, this);
     });
-    row->addWidget(csv);
-    row->addWidget(pdf);
-    row->addWidget(replay);
-    return box;
+    return replay;
 }
 
 QWidget* ConsoleWindow::createSolvabilityBox() {

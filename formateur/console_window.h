@@ -40,6 +40,7 @@ public:
 private:
     QWidget* createScenarioBox();
     QWidget* createSolvabilityBox();
+    QWidget* createReplayButton();
 
     void addTrial(const Trial& trial);
     // The trainer changed that field: it alone is written, into the file as it is now.
