@@ -86,12 +86,17 @@ StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     auto* top = new QHBoxLayout;
     top->addWidget(rank_);
     top->addLayout(names, 1);
-    top->addWidget(replay, 0, Qt::AlignTop);
+    // Beside the latest session's totals: the session it replays.
+    auto* session = new QWidget;
+    auto* sessionRow = new QHBoxLayout(session);
+    sessionRow->setContentsMargins(0, 0, 0, 0);
+    sessionRow->addWidget(totals_, 1);
+    sessionRow->addWidget(replay, 0, Qt::AlignTop);
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(3);
     layout->setContentsMargins(8, 8, 8, 8);
     layout->addLayout(top);
-    for (QWidget* w : std::initializer_list<QWidget*>{figures_, totals_, best_, flags_, presence_, chart_, verdict_})
+    for (QWidget* w : std::initializer_list<QWidget*>{figures_, session, best_, flags_, presence_, chart_, verdict_})
         layout->addWidget(w);
 }
 
