@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
         // Told once the model is in poly/: what the simulator's window waits for to show it.
         QObject::connect(
             workers.back().get(), &Replication::exerciseChanged, workers.back().get(),
-            [&](int number) { stationsInIt += number != 0 && number == exercise; }, Qt::DirectConnection);
+            [&](const ClassExercise& taken, int) { stationsInIt += taken.number != 0 && taken.number == exercise; },
+            Qt::DirectConnection);
         workers.back()->start();
     }
     const int expected = before + kStations * kTrials;

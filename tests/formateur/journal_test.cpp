@@ -151,7 +151,7 @@ TEST(Reports, NameTheStationTheTraineeAndTheSessionDate) {
 
     QImage chart(400, 300, QImage::Format_RGB32);
     chart.fill(Qt::white);
-    const SessionReport report{longSession, Scenario{}, "Score", "Faisable", chart};
+    const SessionReport report{longSession, Scenario{}, "Score", "Faisable", chart, {}};
     ASSERT_TRUE(writeReportPdf(dir.filePath("session.pdf"), report));
     const QString session = pdfText(dir.filePath("session.pdf")).simplified();
     EXPECT_TRUE(session.contains("Rapport de session — Poste 7 — Dubois; \"Léa\"")) << session.toStdString();
@@ -164,7 +164,7 @@ TEST(Reports, NameTheStationTheTraineeAndTheSessionDate) {
         longer.push_back(longSession[std::size_t(i) % longSession.size()]);
         longer.back().time = longSession[0].time.addSecs(37 * i);
     }
-    ASSERT_TRUE(writeReportPdf(dir.filePath("longue.pdf"), {longer, Scenario{}, "Score", "Faisable", chart}));
+    ASSERT_TRUE(writeReportPdf(dir.filePath("longue.pdf"), {longer, Scenario{}, "Score", "Faisable", chart, {}}));
     const QStringList sessionPages = pdfText(dir.filePath("longue.pdf")).split('\f', Qt::SkipEmptyParts);
     ASSERT_GE(sessionPages.size(), 3);
     for (int p = 0; p < sessionPages.size(); ++p) {
