@@ -5,6 +5,9 @@
 // drives the real widgets and watches the event loop.
 //
 //   ui_probe startup RUNS            start-up to the settled first paint, one process a run
+//   ui_probe scripted RUNS MAIN BARE_WINDOW
+//                                    the program MAIN in whole processes, with an empty
+//                                    script and with 100 trials, beside BARE_WINDOW
 //   ui_probe session MOVES TRIALS [SERVEUR]
 //                                    slider moves, then trials after 100 uncounted ones,
 //                                    in one process, with its memory; with SERVEUR, the
@@ -30,6 +33,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <malloc.h>
@@ -58,12 +63,13 @@ void print(const char* name, double median, double low, double high, const char*
     std::fflush(stdout);
 }
 
-void printSamples(const char* name, std::vector<double> samples, const char* unit) {
+double percentile(std::vector<double> samples, double fraction) {
     std::sort(samples.begin(), samples.end());
-    auto at = [&](double fraction) {
-        return samples[static_cast<std::size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5)];
-    };
-    print(name, at(0.5), at(0.1), at(0.9), unit);
+    return samples[static_cast<std::size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5)];
+}
+
+void printSamples(const char* name, const std::vector<double>& samples, const char* unit) {
+    print(name, percentile(samples, 0.5), percentile(samples, 0.1), percentile(samples, 0.9), unit);
 }
 
 void printOne(const char* name, double value, const char* unit) { print(name, value, value, value, unit); }
@@ -255,6 +261,56 @@ int measureStartups(char* self, int runs) {
     return 0;
 }
 
+// ---- whole processes: the simulator playing a script, and a bare window ------------
+
+// Milliseconds from the start of the command to its end, which must be a success.
+double wholeRun(const std::vector<std::string>& command) {
+    std::vector<char*> args;
+    for (const std::string& word : command) args.push_back(const_cast<char*>(word.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    Clock::time_point start = Clock::now();
+    pid_t child = 0;
+    int spawned = posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) fail(command[0] + " did not start");
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const double milliseconds = millisecondsSince(start);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) fail(command[0] + " failed");
+    return milliseconds;
+}
+
+// The simulator as a script plays it, in whole processes: started with an
+// empty script, and with one of kScriptedTrials trials, whose time beyond the
+// empty script's is what the trials cost; beside it, in the same runs, the
+// bare window its start-up is compared with.
+int measureScripted(int runs, const std::string& program, const std::string& bareWindow) {
+    constexpr int kScriptedTrials = 100;
+    std::ofstream("vide.script").flush();
+    {
+        std::ofstream trials("essais.script");
+        for (int t = 0; t < kScriptedTrials; ++t) trials << "press \"Réalisation essai\"\n";
+    }
+    const std::vector<std::string> empty{program, "--script", "vide.script"},
+        played{program, "--script", "essais.script"}, bare{bareWindow};
+    wholeRun(empty);  // not counted: loads the programs and their libraries into the cache
+    wholeRun(bare);
+    std::vector<double> bares, starts, trials;
+    for (int run = 0; run < runs; ++run) {
+        bares.push_back(wholeRun(bare));
+        starts.push_back(wholeRun(empty));
+        trials.push_back((wholeRun(played) - starts.back()) / kScriptedTrials);
+    }
+    printSamples("bare_window", bares, "ms");
+    printSamples("startup_script", starts, "ms");
+    printOne("startup_ratio", percentile(starts, 0.5) / percentile(bares, 0.5), "x");
+    printSamples("trial_script", trials, "ms");
+    return 0;
+}
+
 // ---- a session: slider moves, then trials ------------------------------------------
 
 struct Session {
@@ -341,6 +397,7 @@ int main(int argc, char** argv) {
     static BenchFolder folder(true);
     static InFolder inside(folder.path());
     if (mode == "startup" && argc == 3) return measureStartups(argv[0], count(argv[2]));
+    if (mode == "scripted" && argc == 5) return measureScripted(count(argv[2]), argv[3], argv[4]);
     if (mode == "session" && (argc == 4 || argc == 5)) {
         if (argc == 5) {
             const auto ini = folder.path() / facts::kDataFolder / facts::kStationSettingsFile;
@@ -353,6 +410,6 @@ int main(int argc, char** argv) {
         qAddPreRoutine([] { session.start(); });
         return runProgram(argv[0]);
     }
-    std::fprintf(stderr, "usage: ui_probe startup RUNS | session MOVES TRIALS [SERVEUR]\n");
+    std::fprintf(stderr, "usage: ui_probe startup RUNS | scripted RUNS MAIN BARE_WINDOW | session MOVES TRIALS [SERVEUR]\n");
     return 2;
 }
