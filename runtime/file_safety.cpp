@@ -126,6 +126,14 @@ void syncFolderNowOrAtBatchEnd(const std::string& folder) {
         syncFolder(folder);
 }
 
+// The current thread's ReplacementGroup, which takes the written replacements.
+thread_local ReplacementGroup* heldReplacements = nullptr;
+
+WriteResult notWritten(const std::string& target, int error) {
+    return result(WriteStatus::Failed, "Le fichier " + inQuotes(target) + " n'a pas pu être écrit (" +
+                                           std::strerror(error) + ") ; son ancien contenu est conservé.");
+}
+
 }  // namespace
 
 // Follows links as Linux does in shared sticky folders: only those that
@@ -277,15 +285,19 @@ Replacement::~Replacement() {
 WriteResult Replacement::commit(const std::string& content) {
     if (!opened_.ok()) return opened_;
     if (fd_ < 0) return result(WriteStatus::Failed, "Le fichier " + inQuotes(target_) + " est déjà écrit.");
-    bool written = writeAll(fd_, content) && ::fsync(fd_) == 0 &&
-                   ::rename(temporary_.c_str(), target_.c_str()) == 0;
+    bool written = writeAll(fd_, content);
+    if (written && heldReplacements) {
+        heldReplacements->written_.push_back({fd_, temporary_, target_});
+        fd_ = -1;
+        return result(WriteStatus::Written);
+    }
+    written = written && ::fsync(fd_) == 0 && ::rename(temporary_.c_str(), target_.c_str()) == 0;
     int saved = errno;
     if (!written) {
         ::unlink(temporary_.c_str());
         ::close(fd_);
         fd_ = -1;
-        return result(WriteStatus::Failed, "Le fichier " + inQuotes(target_) + " n'a pas pu être écrit (" +
-                                               std::strerror(saved) + ") ; son ancien contenu est conservé.");
+        return notWritten(target_, saved);
     }
     ::close(fd_);  // the lock goes only once the temporary has its final name
     fd_ = -1;
@@ -303,6 +315,45 @@ FolderSyncBatch::~FolderSyncBatch() {
     if (!owner_) return;
     heldFolderSyncs = nullptr;
     for (const std::string& folder : folders_) syncFolder(folder);
+}
+
+ReplacementGroup::ReplacementGroup() { heldReplacements = this; }
+
+ReplacementGroup::~ReplacementGroup() {
+    heldReplacements = nullptr;
+    abandon();
+}
+
+void ReplacementGroup::abandon() {
+    for (const Written& file : written_) {
+        ::unlink(file.temporary.c_str());
+        ::close(file.fd);
+    }
+    written_.clear();
+}
+
+WriteResult ReplacementGroup::commit() {
+    heldReplacements = nullptr;
+    // Every temporary's writing starts before the first one is waited for:
+    // the disk takes them in one go.
+    for (const Written& file : written_) ::sync_file_range(file.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    for (const Written& file : written_)
+        if (::fsync(file.fd) != 0) {
+            const WriteResult failed = notWritten(file.target, errno);
+            abandon();
+            return failed;
+        }
+    FolderSyncBatch folders;
+    for (auto file = written_.begin(); file != written_.end(); file = written_.erase(file)) {
+        if (::rename(file->temporary.c_str(), file->target.c_str()) != 0) {
+            const WriteResult failed = notWritten(file->target, errno);
+            abandon();
+            return failed;
+        }
+        ::close(file->fd);  // the lock goes only once the temporary has its final name
+        syncFolderNowOrAtBatchEnd(folderOf(file->target));
+    }
+    return result(WriteStatus::Written);
 }
 
 WriteResult replaceFile(const std::string& path, const std::string& content) {

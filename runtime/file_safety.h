@@ -93,6 +93,31 @@ private:
     bool owner_ = false;
 };
 
+// While a group lives, the replacements committed in its thread are written
+// to their temporaries and wait there: commit() flushes them together, then
+// puts each in its target's place and syncs their folders once. A kill at any
+// moment leaves each target old or new; a group that ends uncommitted, or
+// whose flush fails, abandons its temporaries and keeps every target. One
+// group at a time in a thread.
+class ReplacementGroup {
+public:
+    ReplacementGroup();
+    ~ReplacementGroup();
+    ReplacementGroup(const ReplacementGroup&) = delete;
+    ReplacementGroup& operator=(const ReplacementGroup&) = delete;
+
+    WriteResult commit();
+
+private:
+    friend class Replacement;
+    struct Written {
+        int fd;
+        std::string temporary, target;
+    };
+    void abandon();
+    std::vector<Written> written_;
+};
+
 // Appends the text in one write and syncs it; the file is created with the
 // umask's mode when missing. A link that is not the user's is refused. An
 // empty text only makes sure the file can be appended to: nothing to sync.

@@ -1,5 +1,6 @@
 #include "main_account.h"
 
+#include "file_safety.h"
 #include "main.h"
 
 #include <cmath>
@@ -60,6 +61,12 @@ mxArray readAccountFile(const mxArray& name) {
     return value;
 }
 
+// The files written in the group are flushed together, then take their places.
+void commitOrRaise(file_safety::ReplacementGroup& files) {
+    const file_safety::WriteResult written = files.commit();
+    if (!written.ok()) mlfError(written.error);
+}
+
 void clearChanges() {
     mclInitGlobal(reglage) = k->zero;
     mclInitGlobal(outillage) = k->zero;
@@ -78,11 +85,13 @@ facts::Account chargedAccount(const facts::Account& loaded, SettingChanges chang
 
 void resetAccount() {
     const Constants& K = k.get();
+    file_safety::ReplacementGroup files;
     mclFolderScope inData(K.data);
     clearChanges();
     writeNumber(K.CoutO_dat, K.startTooling);
     writeNumber(K.CoutR_dat, K.startAdjustment);
     writeNumber(K.Nb_essai_dat, K.startCount);
+    commitOrRaise(files);
     inData.leave(K.parent);
 }
 
@@ -116,6 +125,7 @@ facts::Account chargeTrial() {
 void storeAccountAndLog(const std::array<mxArray, 5>& ValR, const mxArray& A1, const mxArray& A2,
                         const mxArray& H) {
     const Constants& K = k.get();
+    file_safety::ReplacementGroup files;
     mclFolderScope inData(K.data);
     writeNumber(K.CoutO_dat, mclVg(CoutO));
     writeNumber(K.CoutR_dat, mclVg(CoutR));
@@ -130,6 +140,7 @@ void storeAccountAndLog(const std::array<mxArray, 5>& ValR, const mxArray& A1, c
     mlfNFprintf(fid, K.lineFormat,
                 mlfHorzcat({K.resultA1, mlfNum2str(A1), K.resultA2, mlfNum2str(A2), K.resultH, mlfNum2str(H)}));
     mlfFclose(fid);
+    commitOrRaise(files);
     inData.leave(K.parent);
 }
 

@@ -170,6 +170,41 @@ TEST_F(FileSafety, AGroupThatFailsReturnsToItsHeldFolderAndClosesWhatItOpened) {
     EXPECT_EQ(std::distance(fs::directory_iterator("data"), fs::directory_iterator()), 1);
 }
 
+TEST_F(FileSafety, AReplacementGroupPutsItsFilesInPlaceOnlyAtItsCommit) {
+    put("CoutO.dat", "2500.000000 ");
+    put("CoutR.dat", "350.000000 ");
+    auto entries = [] {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(".")) names.insert(entry.path().filename().string());
+        return names;
+    };
+    const std::set<std::string> targets{"CoutO.dat", "CoutR.dat"};
+    {
+        sf::ReplacementGroup abandoned;
+        for (const char* name : {"CoutO.dat", "CoutR.dat"}) {
+            mxArray id = mlfFopen(text(name), text("w"));
+            mlfNFprintf(id, text("%f "), mxArray::scalar(0));
+            mlfFclose(id);
+        }
+        EXPECT_EQ(get("CoutO.dat"), "2500.000000 ");  // written, not yet in place
+        EXPECT_EQ(entries().size(), 4u);
+    }
+    EXPECT_EQ(entries(), targets);
+    EXPECT_EQ(get("CoutR.dat"), "350.000000 ");
+
+    sf::ReplacementGroup group;
+    sf::Replacement tooling("CoutO.dat"), adjustment("CoutR.dat");
+    ASSERT_TRUE(tooling.commit("5000.000000 ").ok());
+    ASSERT_TRUE(adjustment.commit("700.000000 ").ok());
+    EXPECT_EQ(get("CoutO.dat"), "2500.000000 ");
+    ASSERT_TRUE(group.commit().ok());
+    EXPECT_EQ(get("CoutO.dat"), "5000.000000 ");
+    EXPECT_EQ(get("CoutR.dat"), "700.000000 ");
+    EXPECT_EQ(entries(), targets);
+    EXPECT_TRUE(sf::replaceFile("CoutO.dat", "7500.000000 ").ok());  // after its commit, at once again
+    EXPECT_EQ(get("CoutO.dat"), "7500.000000 ");
+}
+
 TEST_F(FileSafety, AFirstReplacementRemovesOnlyItsOwnStaleTemporaries) {
     for (const char* name : {".CoutO.dat.Ab12Cd", ".CoutO.dat.held01", ".CoutR.dat.Ab12Cd", ".CoutO.dat.toolong1",
                              "CoutO.dat.Ab12Cd"})
