@@ -1,13 +1,13 @@
 #include "class_database.h"
 
+#include "postgresql_client.h"
+
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QSysInfo>
-
-#include <libpq-fe.h>
 
 #include <algorithm>
 #include <memory>
@@ -161,13 +161,15 @@ const char* const kAccess[] = {
 }  // namespace
 
 std::optional<ClassServer> ClassServer::parse(const QString& conninfo, QString* error) {
+    const PostgresqlClient* pq = postgresqlClient(error);
+    if (!pq) return std::nullopt;
     char* message = nullptr;
-    std::unique_ptr<PQconninfoOption, decltype(&PQconninfoFree)> options(
-        PQconninfoParse(conninfo.toUtf8().constData(), &message), &PQconninfoFree);
+    std::unique_ptr<PQconninfoOption, decltype(pq->conninfoFree)> options(
+        pq->conninfoParse(conninfo.toUtf8().constData(), &message), pq->conninfoFree);
     if (!options) {
         *error = QStringLiteral("Chaîne de connexion au serveur de classe inutilisable (%1) : %2")
                      .arg(conninfo, message ? QString::fromUtf8(message).trimmed() : QStringLiteral("mémoire épuisée"));
-        PQfreemem(message);
+        pq->freemem(message);
         return std::nullopt;
     }
     ClassServer s;

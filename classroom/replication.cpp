@@ -3,6 +3,7 @@
 #include "class_database.h"
 #include "class_exercise.h"
 #include "coefficient_history.h"
+#include "postgresql_client.h"
 #include "station_journal.h"
 #include "station_settings.h"
 
@@ -11,7 +12,6 @@
 #include <QSqlQuery>
 #include <QTimer>
 
-#include <libpq-fe.h>
 
 #include <optional>
 
@@ -28,7 +28,8 @@ PGcancel* cancelHandle(const QSqlDatabase& db) {
     const QVariant handle = db.driver()->handle();
     if (qstrcmp(handle.typeName(), "PGconn*") != 0) return nullptr;
     PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
-    return connection ? PQgetCancel(connection) : nullptr;
+    // Connected: the driver has loaded the library already.
+    return connection ? postgresqlClient()->getCancel(connection) : nullptr;
 }
 
 }  // namespace
@@ -266,7 +267,7 @@ void Replication::rowsAppended() {
 
 void Replication::setCancel(PGcancel* cancel) {
     QMutexLocker lock(&cancelMutex_);
-    if (cancel_) PQfreeCancel(cancel_);
+    if (cancel_) postgresqlClient()->freeCancel(cancel_);
     cancel_ = cancel;
 }
 
@@ -280,7 +281,7 @@ void Replication::stop() {
             {
                 QMutexLocker lock(&cancelMutex_);
                 char message[256];
-                if (cancel_) PQcancel(cancel_, message, sizeof message);
+                if (cancel_) postgresqlClient()->cancel(cancel_, message, sizeof message);
             }
             worker_->quit();
         } while (!worker_->wait(200));

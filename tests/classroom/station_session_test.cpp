@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <sys/resource.h>
 
 namespace {
@@ -133,6 +135,28 @@ TEST(StationSession, UnusableServerSettingsLeaveTheStationRecordingAndSayWhy) {
     EXPECT_FALSE(status->reachable);
     EXPECT_TRUE(status->message.contains(".pgpass")) << status->message.toStdString();
     EXPECT_EQ(status->pending, 1);
+}
+
+// The PostgreSQL client and the libraries it brings cost every start: a
+// station loads it only when its classe.ini names a server.
+TEST(StationSession, OnlyAStationOfAClassLoadsThePostgresqlClient) {
+    auto mapsClient = [](const LiveSession& s) {
+        std::ifstream maps("/proc/" + std::to_string(s.pid()) + "/maps");
+        return std::string(std::istreambuf_iterator<char>(maps), {}).find("/libpq.so") != std::string::npos;
+    };
+    for (const bool inClass : {false, true}) {
+        Workspace w;
+        w.write("data/classe.ini", std::string("[classe]\nposte=P6\n") +
+                                       (inClass ? "serveur=host=127.0.0.1 port=1 dbname=pliage\n" : ""));
+        LiveSession s(kMain, w.path());
+        s.step(kTrial);
+        ASSERT_TRUE(eventually([&] { return journalOf(w).size() == 1; }));
+        if (inClass)
+            EXPECT_TRUE(eventually([&] { return mapsClient(s); }));
+        else
+            EXPECT_FALSE(mapsClient(s));
+        EXPECT_EQ(s.finish(), 0);
+    }
 }
 
 // A full disk (here, a file size limit that the journal's log reaches but the
