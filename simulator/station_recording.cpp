@@ -138,11 +138,11 @@ QString dataFile(const char* name) {
     return QDir(QDir::current().absoluteFilePath(facts::kDataFolder)).filePath(name);
 }
 
-// The journal is opened before the session starts; the rows queued when it
-// ends are written before it does.
+// The journal is opened in its thread while the window is built, before any
+// row; the rows queued when the session ends are written before it does.
 struct Recording {
     Recording() {
-        writer.call([](JournalWriter& w) { w.open(); });
+        writer.post([](JournalWriter& w) { w.open(); });
     }
     ~Recording() {
         writer.call([](JournalWriter& w) { w.write(); });

@@ -11,7 +11,8 @@
 
 #include <array>
 
-// A new session: the journal is opened and the settings read.
+// A new session: the journal is opened and the settings read in the journal's
+// thread, without holding up the window.
 void startStationRecording();
 // The trial just stored its account files and log: one row for it.
 // countBefore: the account's count as the trial loaded it.
