@@ -79,17 +79,14 @@ ScannedNumbers scanNumbers(std::string_view content) {
     return scanned;
 }
 
-std::optional<ModelRows> fileRowsInUse(const std::string& polyFolder) {
-    const auto contents = readFiles(polyFolder);
+namespace {
+
+std::optional<ModelRows> rowsOf(const std::optional<std::array<std::string, 3>>& contents) {
     if (!contents) return std::nullopt;
     ModelRows rows;
     for (std::size_t m = 0; m < rows.size(); ++m) rows[m] = rowOf((*contents)[m], facts::kModels[m]);
     return rows;
 }
-
-ModelRows rowsInUse(const std::string& polyFolder) { return fileRowsInUse(polyFolder).value_or(builtInRows()); }
-
-namespace {
 
 QString fingerprintOf(const std::optional<std::array<std::string, 3>>& contents) {
     if (!contents) return QStringLiteral("intégrés");
@@ -99,6 +96,19 @@ QString fingerprintOf(const std::optional<std::array<std::string, 3>>& contents)
 }
 
 }  // namespace
+
+void CoefficientRead::readAgain(const std::string& polyFolder) {
+    auto contents = readFiles(polyFolder);
+    if (read_ && contents == contents_) return;
+    rows_ = rowsOf(contents);
+    fingerprint_ = fingerprintOf(contents);
+    contents_ = std::move(contents);
+    read_ = true;
+}
+
+std::optional<ModelRows> fileRowsInUse(const std::string& polyFolder) { return rowsOf(readFiles(polyFolder)); }
+
+ModelRows rowsInUse(const std::string& polyFolder) { return fileRowsInUse(polyFolder).value_or(builtInRows()); }
 
 QString coefficientFingerprint(const std::string& polyFolder) { return fingerprintOf(readFiles(polyFolder)); }
 

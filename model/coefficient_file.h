@@ -26,6 +26,23 @@ struct ScannedNumbers {
 };
 ScannedNumbers scanNumbers(std::string_view content);
 
+// One read of the three files as rowsInUse takes them: their rows, none for
+// the built-in rows, and their fingerprint (see coefficientFingerprint).
+// Reading again parses and hashes the files only when their contents changed.
+class CoefficientRead {
+public:
+    // Throws mclError as rowsInUse does; what was read before is then kept.
+    void readAgain(const std::string& polyFolder);
+    const std::optional<ModelRows>& rows() const { return rows_; }
+    const QString& fingerprint() const { return fingerprint_; }
+
+private:
+    bool read_ = false;
+    std::optional<std::array<std::string, 3>> contents_;
+    std::optional<ModelRows> rows_;
+    QString fingerprint_;
+};
+
 // The rows the simulator evaluates: the three files of polyFolder when all
 // three can be read, otherwise the built-in rows. Throws mclError,
 // naming the file, for a file that is not a regular one or does not hold

@@ -6,6 +6,7 @@
 #include "main_chart.h"
 #include "main_window.h"
 #include "station_recording.h"
+#include "var_.h"
 #include "v_reelle2cr.h"
 #include "working_folder_lock.h"
 
@@ -66,6 +67,7 @@ void buildWindow() {
 }
 
 void trial(const std::array<mxArray, 5>& PP, const std::array<mxArray, 5>& ValR) {
+    const CoefficientFilesReadOnce readOnce;
     loadAccount();
     const double countBefore = mclVg(Nb_essai).at(0);
     const Prediction computed = predict(PP);

@@ -1,6 +1,5 @@
 #include "station_recording.h"
 
-#include "coefficient_file.h"
 #include "exercise_window.h"
 #include "facts.h"
 #include "file_safety.h"
@@ -9,6 +8,7 @@
 #include "replication.h"
 #include "station_journal.h"
 #include "station_settings.h"
+#include "var_.h"
 #include "worker_thread.h"
 
 #include <QDateTime>
@@ -181,8 +181,7 @@ void recordTrial(const std::array<mxArray, 5>& ValR, const mxArray& A1, const mx
     row.charged = count > countBefore;
     row.exercise = recording->exercise;
     if (row.exercise != 0) countTrialInExercise(row.exercise);
-    // A local read of the files the trial has just evaluated.
-    row.fingerprint = bending::coefficientFingerprint(facts::kCoefficientFolder);
+    row.fingerprint = QString::fromStdString(evaluatedCoefficientsFingerprint());
     recording->writer.post([row](JournalWriter& w) { w.add(row); });
 }
 

@@ -20,14 +20,23 @@ struct Constants {
 };
 mclModuleConstants<Constants> k("var_");
 
+// The files' latest read; while a CoefficientFilesReadOnce lives, whether it was made.
+bending::CoefficientRead latestRead;
+bool readOnce = false;
+bool readInScope = false;
+
 std::array<mxArray, 3> coefficientRows() {
-    // Entering poly says, as the simulator always did, when the folder cannot be used.
-    {
-        mclFolderScope poly(k->poly);
-        poly.leave(k->parent);
+    if (!readInScope) {
+        // Entering poly says, as the simulator always did, when the folder cannot be used.
+        {
+            mclFolderScope poly(k->poly);
+            poly.leave(k->parent);
+        }
+        // Named from the working folder, so that a refused file's message shows the folder.
+        latestRead.readAgain(facts::kCoefficientFolder);
+        readInScope = readOnce;
     }
-    // Named from the working folder, so that a refused file's message shows the folder.
-    const auto rows = bending::fileRowsInUse(facts::kCoefficientFolder);
+    const auto& rows = latestRead.rows();
     if (!rows) return k->builtIn;
     return {rowArray((*rows)[0]), rowArray((*rows)[1]), rowArray((*rows)[2])};
 }
@@ -59,6 +68,12 @@ mxArray Mvar_(mxArray* PGP2, mxArray* PGP3, int /*nargout*/, mclInput PP1, mclIn
 }  // namespace
 
 const mclLocalFunctionTable _local_function_table_var_ = {0, nullptr};
+
+CoefficientFilesReadOnce::CoefficientFilesReadOnce() { readOnce = true; }
+
+CoefficientFilesReadOnce::~CoefficientFilesReadOnce() { readOnce = readInScope = false; }
+
+std::string evaluatedCoefficientsFingerprint() { return latestRead.fingerprint().toStdString(); }
 
 void InitializeModule_var_() { k.initialize(); }
 void TerminateModule_var_() { k.terminate(); }

@@ -57,6 +57,28 @@ TEST_F(SimulatorFolderTest, TwoFilesOfThreeAreIgnored) {
     EXPECT_EQ(predict(centre), constantTerms);
 }
 
+TEST_F(SimulatorFolderTest, ATrialsEvaluationsReadTheFilesOnceAndItsRowNamesThem) {
+    auto writeAll = [](double constant) {
+        for (const char* file : {"poly/A1.poly", "poly/A2.poly", "poly/H.poly"}) writeFile(file, layout(unitRow(0, constant)));
+    };
+    writeAll(7);
+    std::string evaluated;
+    {
+        const CoefficientFilesReadOnce trial;
+        EXPECT_EQ(predict(centre), (Prediction{7, 7, 7}));
+        evaluated = evaluatedCoefficientsFingerprint();
+        writeAll(9);
+        EXPECT_EQ(predict(centre), (Prediction{7, 7, 7}));
+        EXPECT_EQ(evaluatedCoefficientsFingerprint(), evaluated);
+    }
+    EXPECT_EQ(predict(centre), (Prediction{9, 9, 9}));
+    EXPECT_NE(evaluatedCoefficientsFingerprint(), evaluated);
+    EXPECT_EQ(evaluatedCoefficientsFingerprint().size(), 64u);
+    fs::remove("poly/H.poly");
+    EXPECT_EQ(predict(centre), constantTerms);
+    EXPECT_EQ(evaluatedCoefficientsFingerprint(), "intégrés");
+}
+
 // At (2, 3, 5, 7, 11) every term has a value of its own, so a unit row shows
 // which term the k-th number of a file multiplies. The files change between
 // evaluations, and each evaluation must see the new ones.
