@@ -82,7 +82,7 @@ void AxesWidget::resizeEvent(QResizeEvent* event) {
 QMargins AxesWidget::frame() { return QMargins(26, 6, 8, 16); }
 
 void AxesWidget::refresh(const Tree& tree, double axes) {
-    clearPlottables();
+    usedCurves_ = 0;
     clearItems();
     legend->clearItems();
 
@@ -102,6 +102,7 @@ void AxesWidget::refresh(const Tree& tree, double axes) {
         if (o.type() == Type::Text) addText(o);
         if (o.type() == Type::Legend) legendObject = &o;
     }
+    while (plottableCount() > usedCurves_) removePlottable(plottableCount() - 1);
     // The legend sits at the top left inside the box, whatever its "Position"
     // says: there it hides no profile.
     legend->setVisible(legendObject != nullptr);
@@ -124,22 +125,31 @@ QCPCurve* AxesWidget::addLine(const Object& line) {
     std::size_t count = std::min(xs.size(), ys.size());
 
     std::vector<QCPCurve*> runs;
-    bool inRun = false;
-    auto newRun = [&] {
-        auto* curve = new QCPCurve(xAxis, yAxis);
+    QVector<QCPCurveData> points;
+    auto endRun = [&] {
+        if (points.isEmpty() && !runs.empty()) return;  // an empty run only keeps the line's place in the legend
+        QCPCurve* curve = nextCurve();
         curve->setPen(pen);
         curve->setScatterStyle(marker);
         curve->setLineStyle(pen.style() == Qt::NoPen ? QCPCurve::lsNone : QCPCurve::lsLine);
+        curve->data()->set(points, true);
+        points.clear();
         runs.push_back(curve);
     };
     for (std::size_t k = 0; k < count; ++k) {
-        bool finite = std::isfinite(xs[k]) && std::isfinite(ys[k]);
-        if (finite && !inRun) newRun();
-        if (finite) runs.back()->addData(static_cast<double>(runs.back()->dataCount()), xs[k], ys[k]);
-        inRun = finite;
+        if (std::isfinite(xs[k]) && std::isfinite(ys[k]))
+            points.append(QCPCurveData(points.size(), xs[k], ys[k]));
+        else if (!points.isEmpty())
+            endRun();
     }
-    if (runs.empty()) newRun();  // still has its place in the legend
+    endRun();
     return runs.front();
+}
+
+QCPCurve* AxesWidget::nextCurve() {
+    if (usedCurves_ < plottableCount()) return static_cast<QCPCurve*>(plottable(usedCurves_++));
+    ++usedCurves_;
+    return new QCPCurve(xAxis, yAxis);
 }
 
 void AxesWidget::addText(const Object& text) {

@@ -23,9 +23,13 @@ protected:
 
 private:
     // One curve for each run of finite points; the first stands for the
-    // line in the legend.
+    // line in the legend. The curves of the previous refresh are used again,
+    // in their order, with their data replaced.
     QCPCurve* addLine(const Object& line);
+    QCPCurve* nextCurve();
     void addText(const Object& text);
+
+    int usedCurves_ = 0;
 };
 
 }  // namespace graphics

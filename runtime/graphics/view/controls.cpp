@@ -79,19 +79,23 @@ void LabelControl::apply(const Object& control) {
     setPalette(palette);
     background_ = qtColor(control.numbers("BackgroundColor"));
     baseFont_ = controlFont(control);
+    fit();
+}
+
+void LabelControl::fit() {
     setFont(fitted(baseFont_, text(), contentsRect().width(), contentsRect().height()));
+    textWidth_ = fontMetrics().horizontalAdvance(text());
 }
 
 void LabelControl::resizeEvent(QResizeEvent* event) {
-    setFont(fitted(baseFont_, text(), contentsRect().width(), contentsRect().height()));
+    fit();
     QLabel::resizeEvent(event);
 }
 
 void LabelControl::paintEvent(QPaintEvent* event) {
     if (!text().isEmpty()) {
-        QFontMetrics metrics(font());
-        QRect box = QStyle::alignedRect(layoutDirection(), alignment(),
-                                        QSize(metrics.horizontalAdvance(text()), metrics.height()), contentsRect());
+        QRect box = QStyle::alignedRect(layoutDirection(), alignment(), QSize(textWidth_, fontMetrics().height()),
+                                        contentsRect());
         QPainter(this).fillRect(box.adjusted(-2, 0, 2, 0).intersected(rect()), background_);
     }
     QLabel::paintEvent(event);

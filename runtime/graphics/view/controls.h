@@ -60,8 +60,13 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The font fitted to the text and the box, and the text's width in it,
+    // which each paint needs: measured once a change, not once a paint.
+    void fit();
+
     QFont baseFont_;
     QColor background_;
+    int textWidth_ = 0;
 };
 
 // A continuous value in [Min, Max] on a fine integer scale. The callback fires
