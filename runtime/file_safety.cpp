@@ -319,10 +319,7 @@ FolderSyncBatch::~FolderSyncBatch() {
 
 ReplacementGroup::ReplacementGroup() { heldReplacements = this; }
 
-ReplacementGroup::~ReplacementGroup() {
-    heldReplacements = nullptr;
-    abandon();
-}
+ReplacementGroup::~ReplacementGroup() { commit(); }
 
 void ReplacementGroup::abandon() {
     for (const Written& file : written_) {

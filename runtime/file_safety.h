@@ -95,9 +95,10 @@ private:
 
 // While a group lives, the replacements committed in its thread are written
 // to their temporaries and wait there: commit() flushes them together, then
-// puts each in its target's place and syncs their folders once. A kill at any
-// moment leaves each target old or new; a group that ends uncommitted, or
-// whose flush fails, abandons its temporaries and keeps every target. One
+// puts each in its target's place and syncs their folders once. A group that
+// an error ends commits what was written before it, as replacements made one
+// by one would have been. A kill at any moment leaves each target old or new;
+// a flush that fails abandons the temporaries and keeps every target. One
 // group at a time in a thread.
 class ReplacementGroup {
 public:

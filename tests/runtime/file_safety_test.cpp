@@ -179,24 +179,28 @@ TEST_F(FileSafety, AReplacementGroupPutsItsFilesInPlaceOnlyAtItsCommit) {
         return names;
     };
     const std::set<std::string> targets{"CoutO.dat", "CoutR.dat"};
-    {
-        sf::ReplacementGroup abandoned;
-        for (const char* name : {"CoutO.dat", "CoutR.dat"}) {
-            mxArray id = mlfFopen(text(name), text("w"));
-            mlfNFprintf(id, text("%f "), mxArray::scalar(0));
-            mlfFclose(id);
-        }
-        EXPECT_EQ(get("CoutO.dat"), "2500.000000 ");  // written, not yet in place
-        EXPECT_EQ(entries().size(), 4u);
-    }
+    // An error ends the group: what was closed before it takes its place, as it would have one by one.
+    EXPECT_NE(errorOf([&] {
+                  sf::ReplacementGroup group;
+                  mxArray id = mlfFopen(text("CoutO.dat"), text("w"));
+                  mlfNFprintf(id, text("%f "), mxArray::scalar(0));
+                  mlfFclose(id);
+                  EXPECT_EQ(get("CoutO.dat"), "2500.000000 ");  // written, not yet in place
+                  EXPECT_EQ(entries().size(), 3u);
+                  id = mlfFopen(text("CoutR.dat"), text("w"));
+                  mlfNFprintf(id, text("%q"), mxArray::scalar(1));  // fails
+              }),
+              "");
+    mclCloseAllFiles();
     EXPECT_EQ(entries(), targets);
+    EXPECT_EQ(get("CoutO.dat"), "0.000000 ");
     EXPECT_EQ(get("CoutR.dat"), "350.000000 ");
 
     sf::ReplacementGroup group;
     sf::Replacement tooling("CoutO.dat"), adjustment("CoutR.dat");
     ASSERT_TRUE(tooling.commit("5000.000000 ").ok());
     ASSERT_TRUE(adjustment.commit("700.000000 ").ok());
-    EXPECT_EQ(get("CoutO.dat"), "2500.000000 ");
+    EXPECT_EQ(get("CoutO.dat"), "0.000000 ");
     ASSERT_TRUE(group.commit().ok());
     EXPECT_EQ(get("CoutO.dat"), "5000.000000 ");
     EXPECT_EQ(get("CoutR.dat"), "700.000000 ");
