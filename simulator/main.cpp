@@ -61,9 +61,11 @@ void buildWindow() {
     openWindow();
     drawTargetSketch();
     resetAccount();
+    // The journal opens in its thread while the controls are built.
+    startStationRecording();
     createControls();
     drawStartChart(liste_initiale);
-    startStationRecording();
+    awaitStationRecording();
 }
 
 void trial(const std::array<mxArray, 5>& PP, const std::array<mxArray, 5>& ValR) {

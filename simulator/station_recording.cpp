@@ -138,8 +138,8 @@ QString dataFile(const char* name) {
     return QDir(QDir::current().absoluteFilePath(facts::kDataFolder)).filePath(name);
 }
 
-// The journal is opened in its thread while the window is built, before any
-// row; the rows queued when the session ends are written before it does.
+// The journal is opened in its thread, before any row; the rows queued when
+// the session ends are written before it does.
 struct Recording {
     Recording() {
         writer.post([](JournalWriter& w) { w.open(); });
@@ -163,6 +163,10 @@ std::unique_ptr<Recording> recording;
 void startStationRecording() {
     stopStationRecording();
     recording = std::make_unique<Recording>();
+}
+
+void awaitStationRecording() {
+    if (recording) recording->writer.call([](JournalWriter&) {});
 }
 
 void recordTrial(const std::array<mxArray, 5>& ValR, const mxArray& A1, const mxArray& A2, const mxArray& H,

@@ -12,8 +12,10 @@
 #include <array>
 
 // A new session: the journal is opened and the settings read in the journal's
-// thread, without holding up the window.
+// thread, while the window goes on being built.
 void startStationRecording();
+// Returns once the journal of the session just started is open.
+void awaitStationRecording();
 // The trial just stored its account files and log: one row for it.
 // countBefore: the account's count as the trial loaded it.
 void recordTrial(const std::array<mxArray, 5>& ValR, const mxArray& A1, const mxArray& A2, const mxArray& H,
