@@ -92,14 +92,18 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
     std::vector<std::unique_ptr<Replication>> workers;
-    std::atomic<int> exercise{0}, stationsInIt{0};
+    // The exercise each station last told its window of: a station may hear of
+    // one before its start returns here.
+    std::vector<std::atomic<int>> told(kStations);
+    int exercise = 0;
     for (const QString& path : journals) {
+        std::atomic<int>& toldHere = told[workers.size()];
         workers.push_back(std::make_unique<Replication>(path, conninfo, path + ".ini", QFileInfo(path).dir().dirName(),
                                                         QFileInfo(path).dir().filePath("poly")));
         // Told once the model is in poly/: what the simulator's window waits for to show it.
         QObject::connect(
             workers.back().get(), &Replication::exerciseChanged, workers.back().get(),
-            [&](const ClassExercise& taken, int) { stationsInIt += taken.number != 0 && taken.number == exercise; },
+            [&toldHere](const ClassExercise& taken, int) { toldHere = taken.number; },
             Qt::DirectConnection);
         workers.back()->start();
     }
@@ -127,7 +131,6 @@ int main(int argc, char** argv) {
         started.name = QStringLiteral("Banc %1").arg(e);
         started.model = model.contents;
         started.fingerprint = model.fingerprint;
-        stationsInIt = 0;
         clock.restart();
         const std::optional<int> number = startExercise(db, started, &error);
         if (!number) {
@@ -135,9 +138,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         exercise = *number;
-        while (stationsInIt < kStations) {
+        const auto inIt = [&] { return std::count_if(told.begin(), told.end(), [&](const auto& n) { return n == exercise; }); };
+        while (inIt() < kStations) {
             if (clock.elapsed() > 60'000) {
-                std::fprintf(stderr, "%d stations of %d took the exercise up in a minute\n", int(stationsInIt), kStations);
+                std::fprintf(stderr, "%d stations of %d took the exercise up in a minute\n", int(inIt()), kStations);
                 return 1;
             }
             QThread::msleep(1);
