@@ -366,11 +366,14 @@ struct Session {
                 if (!settler->painted(fromTop<QCustomPlot>().back())) fail("the profile was not repainted");
             },
             [this](std::vector<double> samples) {
+                // Memory first: the probe's own sorting and printing must not count as the trials'.
+                const double resident = residentMegabytes();
+                const double heapPerTrial = (heapBytesInUse() - heapAfterWarmUp) / trials;
                 samples.erase(samples.begin(), samples.begin() + kWarmUpTrials);
-                printSamples("trial", std::move(samples), "ms");
-                printOne("rss_trials", residentMegabytes(), "MB");
-                printOne("rss_growth", (residentMegabytes() - residentAfterWarmUp) * 1024, "KB");
-                printOne("heap_growth", (heapBytesInUse() - heapAfterWarmUp) / trials, "B/trial");
+                printSamples("trial", samples, "ms");
+                printOne("rss_trials", resident, "MB");
+                printOne("rss_growth", (resident - residentAfterWarmUp) * 1024, "KB");
+                printOne("heap_growth", heapPerTrial, "B/trial");
                 closeWindow();
             });
     }
