@@ -38,6 +38,8 @@ const QColor kSuccess(0, 120, 50), kOverBudget(200, 100, 0), kNotYet(170, 20, 20
 
 StationTile::StationTile(QWidget* parent) : QFrame(parent) {
     setCursor(Qt::PointingHandCursor);
+    // Many stations scroll: a tile keeps the height its texts need rather than overlapping them.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
 
     rank_ = label(22, true);
     rank_->setObjectName("rang");
@@ -129,6 +131,9 @@ void StationTile::show(const Standing& s, int rank, const StationContact* contac
     } else if (s.implausible > 0) {
         verdict = QStringLiteral("Valeurs invalides");
         figures = QStringLiteral("Aucun essai classable");
+    } else if (s.outOfExercise > 0) {
+        verdict = QStringLiteral("Hors exercice");
+        figures = QStringLiteral("Aucun essai compté");
     } else if (!contact) {
         verdict = QStringLiteral("Jamais vu");
         figures = QStringLiteral("Attendu, pas encore venu");
