@@ -18,14 +18,17 @@ QVariant optionalValue(const std::optional<T>& value) {
     return value ? QVariant(*value) : QVariant();
 }
 
-// The columns an exercise is read from, the server's clock included.
-const char kExerciseColumns[] =
-    "numero, nom, tolerance_a1, tolerance_a2, tolerance_h, budget, duree_minutes, essais_max, mode, modele_a1, "
-    "modele_a2, modele_h, empreinte, debut, "
-    "coalesce(fin, debut + duree_minutes * interval '1 minute'), "
-    "extract(epoch FROM debut + duree_minutes * interval '1 minute' - now()), "
-    "fin IS NULL AND (duree_minutes IS NULL OR now() < debut + duree_minutes * interval '1 minute') "
-    "FROM exercices";
+// The columns an exercise is read from, the server's clock included; its
+// model's files are left out (NULL) but when asked for.
+QString exerciseColumns(bool withModel) {
+    return QStringLiteral(
+               "numero, nom, tolerance_a1, tolerance_a2, tolerance_h, budget, duree_minutes, essais_max, mode, %1, "
+               "empreinte, debut, coalesce(fin, debut + duree_minutes * interval '1 minute'), "
+               "extract(epoch FROM debut + duree_minutes * interval '1 minute' - now()), "
+               "fin IS NULL AND (duree_minutes IS NULL OR now() < debut + duree_minutes * interval '1 minute') "
+               "FROM exercices")
+        .arg(withModel ? "modele_a1, modele_a2, modele_h" : "NULL::bytea, NULL::bytea, NULL::bytea");
+}
 
 ClassExercise exerciseAt(const QSqlQuery& q) {
     ClassExercise e;
@@ -90,7 +93,7 @@ bool readRunningExercise(QSqlDatabase& db, std::optional<ClassExercise>* running
     q.setForwardOnly(true);
     const bool ok = q.exec(QStringLiteral("SELECT %1 WHERE fin IS NULL AND (duree_minutes IS NULL OR "
                                           "now() < debut + duree_minutes * interval '1 minute')")
-                               .arg(kExerciseColumns));
+                               .arg(exerciseColumns(false)));
     if (!ok) {
         *error = sqlErrorText(q.lastError());
         return false;
@@ -103,7 +106,7 @@ bool readRunningExercise(QSqlDatabase& db, std::optional<ClassExercise>* running
 std::optional<ClassExercise> readExercise(QSqlDatabase& db, int number, QString* error) {
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 WHERE numero = ?").arg(kExerciseColumns));
+    q.prepare(QStringLiteral("SELECT %1 WHERE numero = ?").arg(exerciseColumns(true)));
     q.addBindValue(number);
     if (!q.exec()) {
         *error = sqlErrorText(q.lastError());

@@ -34,9 +34,10 @@ constexpr double kMaxExerciseMinutes = 24 * 60;
 
 // Starts the exercise for the class, ending the one that runs; its number.
 std::optional<int> startExercise(QSqlDatabase& db, const ClassExercise& exercise, QString* error);
-// The exercise that runs now by the server's clock, with its model, into
-// running (none when no exercise runs); false with the message when it
-// could not be read.
+// The exercise that runs now by the server's clock, into running (none when
+// no exercise runs), without its model's files, which readExercise gives:
+// the stations and the console look for it often; false with the message
+// when it could not be read.
 bool readRunningExercise(QSqlDatabase& db, std::optional<ClassExercise>* running, QString* error);
 // The exercise of that number, running or ended, with its model; none
 // when there is no such exercise or it could not be read (then the message).

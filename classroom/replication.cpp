@@ -188,8 +188,11 @@ private:
         if (!running) {
             exerciseProblem_.clear();
         } else if (*applied != number) {
+            // The model's files are read only to be put in poly/, once an exercise.
+            const std::optional<ClassExercise> withModel = readExercise(db, number, &error);
+            if (!withModel) return;  // at the next pass
             const file_safety::WriteResult written =
-                bending::installCoefficientFiles(owner_.polyFolder_.toStdString(), running->model);
+                bending::installCoefficientFiles(owner_.polyFolder_.toStdString(), withModel->model);
             exerciseProblem_ = written.ok() ? QString()
                                : QStringLiteral("Les coefficients de l'exercice n° %1 n'ont pas pu être mis dans "
                                                 "poly/ : %2 Les essais évaluent ceux qui y sont.")

@@ -305,7 +305,6 @@ void ClassFeedReader::readExercise() {
     const int number = running ? running->number : 0;
     if (number == 0 && exercise_ == 0) return;
     exercise_ = number;
-    if (running) running->model.reset();
     emit exerciseRead(running);
 }
 
